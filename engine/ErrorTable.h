@@ -1,0 +1,17 @@
+// Message texts for the DirectX result codes the engine reports.
+#pragma once
+
+#include <span>
+
+#include "platform/WinTypes.h"
+
+// The full message for `code`: a "DirectX Error…:\n" heading followed by a
+// one-sentence description. Codes without an entry give the unknown-error
+// text. The returned string is static.
+const char* DirectXErrorText(HRESULT code);
+
+// Every code that has its own message, in ascending unsigned order.
+std::span<const HRESULT> DirectXErrorCodes();
+
+// The text used for codes that have no entry.
+inline constexpr const char* kUnknownDirectXErrorText = "DirectX Error:\nUnknown DirectX Error.";

@@ -1,0 +1,280 @@
+// The engine: owner of the scene's item lists, the display devices, the
+// search paths, the run state, progress and error reporting.
+#pragma once
+
+#include <memory>
+
+#include "engine/CAnimation.h"
+#include "engine/CDeviceInfo.h"
+#include "engine/CFuncture.h"
+#include "engine/CLight.h"
+#include "engine/CMaterial.h"
+#include "engine/CMeshObject.h"
+#include "engine/CPath.h"
+#include "engine/CSearchFilePath.h"
+#include "engine/CTexture.h"
+#include "engine/Camera.h"
+#include "engine/Matrix.h"
+#include "engine/SimpleList.h"
+#include "platform/Display.h"
+
+// Front for the progress bar of the status bar.
+class Progress_Window {
+ public:
+  Progress_Window();
+  void ShowWindow(int command);
+  void SetMax(LONG max);
+  void SetCurrent(LONG current);
+  void Reset();
+  void Clear();
+  // "<item name>: <text>", or the text alone without an item.
+  void SetMessage(const CString& text, CFrameObject* item);
+  bool IsVisible() const { return m_Visible; }
+
+ private:
+  bool m_Visible = false;
+};
+
+// One render output window with its device and cameras.
+struct CWindowDirectXDevice {
+  CWnd* m_Window = nullptr;
+  std::unique_ptr<IDisplayDevice> m_Device;
+  SimpleList<Camera> m_Cameras;
+  int m_CurrentCamera = 0;
+  int m_Flag1 = 0;
+  int m_Flag2 = 0;
+  CWindowDirectXDevice* m_Next = nullptr;
+};
+
+enum class EngineRunState { Stopped, Running, Paused };
+
+class CRenderEngine {
+ public:
+  // `display` null uses the recording null device.
+  explicit CRenderEngine(DWORD flags, std::unique_ptr<IDisplaySystem> display = nullptr);
+  ~CRenderEngine();
+  CRenderEngine(const CRenderEngine&) = delete;
+  CRenderEngine& operator=(const CRenderEngine&) = delete;
+
+  // --- item lists -----------------------------------------------------------
+  SimpleList<CDeviceInfo>& DeviceList() { return m_Devices; }
+  SimpleList<CLight>& LightList() { return m_Lights; }
+  SimpleList<CPath>& PathList() { return m_Paths; }
+  SimpleList<CMaterial>& MaterialList() { return m_Materials; }
+  SimpleList<CTexture>& TextureList() { return m_Textures; }
+  SimpleList<CSearchFilePath>& SearchPathList() { return m_SearchPaths; }
+  SimpleList<CFuncture>& FunctureList() { return m_Functures; }
+  SimpleList<CAnimation>& AnimationList() { return m_Animations; }
+  SimpleList<CMeshObject>& ObjectList() { return m_Objects; }
+
+  CMaterial* GetDefaultObjectMaterial() { return m_DefaultObjectMaterial; }
+  CTexture* GetBackGround() { return m_Background; }
+
+  // --- creation -------------------------------------------------------------
+  CMeshObject* CreateObject();
+  CMeshObject* CreateObject(CMeshObject& source);
+  CMeshObject* CreateObject(const CString& file);
+  CLight* CreateLight(D3DLIGHTTYPE type);
+  CPath* CreatePath();
+  CMaterial* CreateMaterial();
+  CTexture* CreateTexture();
+  CTexture* CreateTexture(CTexture& source);
+  CTexture* CreateTexture(const CString& file);
+  CFuncture* CreateFuncture();
+  CFuncture* CreateFuncture(const CString& file);
+  CAnimation* CreateAnimation(CMeshObject* mesh);
+
+  // --- release --------------------------------------------------------------
+  CLight* ReleaseLight(CLight* light);
+  CPath* ReleasePath(CPath* path);
+  CMaterial* ReleaseMaterial(CMaterial* material);
+  CTexture* ReleaseTexture(CTexture& texture);
+  CTexture* ReleaseTexture(unsigned long index);
+  CTexture* GetTexture(unsigned long index);
+  CFuncture* ReleaseFuncture(CFuncture& functure);
+  CFuncture* ReleaseFuncture(unsigned long index);
+  CFuncture* GetFuncture(unsigned long index);
+  CAnimation* ReleaseAnimation(CAnimation* animation);
+  CMeshObject* ReleaseObject(CMeshObject* object, int unlinkFromParents);
+
+  void ReleaseAllObjects();
+  void ReleaseAllLights();
+  void ReleaseAllPaths();
+  void ReleaseAllMaterials();
+  void ReleaseAllTextures();
+  void ReleaseAllFunctures();
+  void ReleaseAllAnimations();
+
+  // --- search paths ---------------------------------------------------------
+  HRESULT AddSearchPath(const CString& path);
+  HRESULT RemSearchPath(const CString& path);
+  HRESULT CleanSearchPathList();
+
+  // --- names ----------------------------------------------------------------
+  CString CheckFrameObjectName(const CString& name);
+  int IsUniqueName(const CString& name, CFrameObject* self);
+  CString GenerateUniqueName();
+  void CheckNames();
+
+  // --- render windows -------------------------------------------------------
+  // Attaches a render window and makes its device. The first window also
+  // brings the default object material and the background texture.
+  HRESULT Init_RenderEngine(CWnd* window);
+  HRESULT Release_RenderEngine(CWnd* window);
+  CWindowDirectXDevice* FirstWindow() { return m_Windows; }
+  bool HasDisplay() const { return m_DisplayOpen; }
+  IDisplaySystem* Display() { return m_Display.get(); }
+  DWORD GetFlags() const { return m_Flags; }
+
+  // --- run state ------------------------------------------------------------
+  void Start() { m_RunState = EngineRunState::Running; }
+  void Pause() { m_RunState = EngineRunState::Paused; }
+  void Stop() { m_RunState = EngineRunState::Stopped; }
+  bool IsRunning() const { return m_RunState == EngineRunState::Running; }
+  bool IsPaused() const { return m_RunState == EngineRunState::Paused; }
+  bool IsStopped() const { return m_RunState == EngineRunState::Stopped; }
+
+  // --- progress and errors --------------------------------------------------
+  Progress_Window* CreateProgressWindow();
+  void ReleaseProgressWindow();
+  Progress_Window* GetProgressWindow() { return m_Progress.get(); }
+  int GetProgressNesting() const { return m_ProgressNesting; }
+  void ReportError(const CString& text);
+  void ReportError(HRESULT code, const CString& text);
+
+  // --- settings -------------------------------------------------------------
+  void SetRenderParentWindow(CWnd* window) { m_RenderParent = window; }
+  void SetVideoOutputWindow(CWnd* window) { m_VideoOutput = window; }
+  void GetAmbientLight(float* r, float* g, float* b) const;
+  void SetAmbientLight(float r, float g, float b);
+  int GetAmbientLightOnOff() const { return m_AmbientOn; }
+  void SetAmbientLightOnOff(int on) { m_AmbientOn = on; }
+  int GetDisplayFrameRate() const { return m_DisplayFrameRate; }
+  void SetDisplayFrameRate(int on) { m_DisplayFrameRate = on; }
+  float GetZoom() const { return m_Zoom; }
+  void SetZoom(float zoom) { m_Zoom = zoom; }
+  D3DVECTOR GetScrollPos() const { return m_ScrollPos; }
+  void SetScrollPos(const D3DVECTOR& p) { m_ScrollPos = p; }
+  void SetScrollPosX(float x) { m_ScrollPos.x = x; }
+  void SetScrollPosY(float y) { m_ScrollPos.y = y; }
+  void SetScrollPosZ(float z) { m_ScrollPos.z = z; }
+  LONG GetScrollSize() const { return m_ScrollSize; }
+  void SetScrollSize(LONG size) { m_ScrollSize = size; }
+  LONG GetScrollPage() const { return m_ScrollPage; }
+  void SetScrollPage(LONG page) { m_ScrollPage = page; }
+  CRect GetViewRect(int view) const;
+  void SetViewRect(int view, const CRect& rect);
+  void GetViewCenter(int view, LONG* x, LONG* y) const;
+  void SetViewCenter(int view, LONG x, LONG y);
+  int GetDitherMode() const { return m_DitherMode; }
+  void SetDitherMode(int mode) { m_DitherMode = mode; }
+  int GetAntiAliasMode() const { return m_AntiAliasMode; }
+  void SetAntiAliasMode(int mode) { m_AntiAliasMode = mode; }
+  int GetFogEnable() const { return m_FogEnable; }
+  void SetFogEnable(int on) { m_FogEnable = on; }
+  int GetFogType() const { return m_FogType; }
+  void SetFogType(int type) { m_FogType = type; }
+  float GetFogStart() const { return m_FogStart; }
+  void SetFogStart(float v) { m_FogStart = v; }
+  float GetFogEnd() const { return m_FogEnd; }
+  void SetFogEnd(float v) { m_FogEnd = v; }
+  D3DCOLOR GetFogColor() const { return m_FogColor; }
+  void SetFogColor(D3DCOLOR c) { m_FogColor = c; }
+  float GetFogDensity() const { return m_FogDensity; }
+  void SetFogDensity(float v) { m_FogDensity = v; }
+  int GetTextureLoadMode() const { return m_TextureLoadMode; }
+  void SetTextureLoadMode(int mode) { m_TextureLoadMode = mode; }
+
+  // --- matrices (see engine/Matrix.h) -----------------------------------------
+  D3DMATRIX ZeroMatrix() { return d3dmath::ZeroMatrix(); }
+  D3DMATRIX IdentityMatrix() { return d3dmath::IdentityMatrix(); }
+  D3DMATRIX RotateXMatrix(float a) { return d3dmath::RotateXMatrix(a); }
+  D3DMATRIX RotateYMatrix(float a) { return d3dmath::RotateYMatrix(a); }
+  D3DMATRIX RotateZMatrix(float a) { return d3dmath::RotateZMatrix(a); }
+  D3DMATRIX RotateXMatrix(float a, D3DMATRIX& m) { return d3dmath::RotateXMatrix(a, m); }
+  D3DMATRIX RotateYMatrix(float a, D3DMATRIX& m) { return d3dmath::RotateYMatrix(a, m); }
+  D3DMATRIX RotateZMatrix(float a, D3DMATRIX& m) { return d3dmath::RotateZMatrix(a, m); }
+  D3DMATRIX TranslateMatrix(float x, float y, float z) { return d3dmath::TranslateMatrix(x, y, z); }
+  D3DMATRIX TranslateMatrix(const D3DVECTOR& v) { return d3dmath::TranslateMatrix(v); }
+  D3DMATRIX TranslateMatrix(D3DMATRIX& m, const D3DVECTOR& v) { return d3dmath::TranslateMatrix(m, v); }
+  D3DMATRIX ScaleMatrix(float s) { return d3dmath::ScaleMatrix(s); }
+  D3DMATRIX ScaleMatrix(float x, float y, float z) { return d3dmath::ScaleMatrix(x, y, z); }
+  D3DMATRIX ScaleMatrix(const D3DVECTOR& v) { return d3dmath::ScaleMatrix(v); }
+  D3DMATRIX ScaleMatrix(D3DMATRIX& m, const D3DVECTOR& v) { return d3dmath::ScaleMatrix(m, v); }
+  // Note the order: the product b·a (b applied first).
+  D3DMATRIX MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b) { return d3dmath::MatrixMult(a, b); }
+  // Adds b·a to what `out` already holds.
+  D3DMATRIX MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b, D3DMATRIX& out) {
+    return d3dmath::MatrixMult(a, b, out);
+  }
+  D3DMATRIX MatrixTranspose(const D3DMATRIX& m) { return d3dmath::MatrixTranspose(m); }
+  D3DMATRIX MatrixInverse(const D3DMATRIX& m) { return d3dmath::MatrixInverse(m); }
+  D3DMATRIX PivotMatrix(const D3DMATRIX& a, const D3DMATRIX& b, HRESULT* result = nullptr) {
+    return d3dmath::PivotMatrix(a, b, result);
+  }
+  D3DVECTOR TransformVector(const D3DVECTOR& v, const D3DMATRIX& m) { return d3dmath::TransformVector(v, m); }
+  D3DVECTOR TransformNormal(const D3DVECTOR& v, const D3DMATRIX& m) { return d3dmath::TransformNormal(v, m); }
+  D3DVECTOR PerspectiveTransformVectorXY(const D3DVECTOR& v) { return d3dmath::TransformVector(v, m_Iso.xy); }
+  D3DVECTOR PerspectiveTransformVectorXZ(const D3DVECTOR& v) { return d3dmath::TransformVector(v, m_Iso.xz); }
+  D3DVECTOR PerspectiveTransformVectorYZ(const D3DVECTOR& v) { return d3dmath::TransformVector(v, m_Iso.yz); }
+  D3DMATRIX ProjectionMatrix(float nearPlane, float farPlane, float fov) {
+    return d3dmath::ProjectionMatrix(nearPlane, farPlane, fov);
+  }
+  D3DMATRIX ViewMatrix(const D3DVECTOR& from, const D3DVECTOR& at, const D3DVECTOR& up, float roll) {
+    return d3dmath::ViewMatrix(from, at, up, roll);
+  }
+  const d3dmath::IsometricProjections& IsometricMatrices() const { return m_Iso; }
+  void ComputeIsometricMatrices() { m_Iso = d3dmath::MakeIsometricProjections(); }
+
+ private:
+  template <class T>
+  T* ReleaseFromList(SimpleList<T>& list, T* item);
+  void RemoveStageLinks(CTexture* texture);
+  void ReleaseWindows();
+
+  DWORD m_Flags;
+  std::unique_ptr<IDisplaySystem> m_Display;
+  bool m_DisplayOpen = false;
+  CWindowDirectXDevice* m_Windows = nullptr;
+  int m_VideoDriverCount = 0;
+
+  SimpleList<CDeviceInfo> m_Devices;
+  SimpleList<CLight> m_Lights;
+  SimpleList<CPath> m_Paths;
+  SimpleList<CMaterial> m_Materials;
+  SimpleList<CTexture> m_Textures;
+  SimpleList<CSearchFilePath> m_SearchPaths;
+  SimpleList<CFuncture> m_Functures;
+  SimpleList<CAnimation> m_Animations;
+  SimpleList<CMeshObject> m_Objects;
+
+  CMaterial* m_DefaultObjectMaterial = nullptr;
+  CTexture* m_Background = nullptr;
+
+  EngineRunState m_RunState = EngineRunState::Stopped;
+  CWnd* m_RenderParent = nullptr;
+  CWnd* m_VideoOutput = nullptr;
+  float m_Ambient[3] = {0, 0, 0};
+  int m_AmbientOn = 0;
+  int m_DisplayFrameRate = 0;
+  float m_Zoom = 0.0f;
+  D3DVECTOR m_ScrollPos{0, 0, 0};
+  LONG m_ScrollSize = 1;
+  LONG m_ScrollPage = 10;
+  CRect m_ViewRects[4];
+  LONG m_ViewCenters[4][2] = {};
+  int m_DitherMode = 1;
+  int m_AntiAliasMode = 0;
+  int m_FogEnable = 0;
+  int m_FogType = 3;
+  float m_FogStart = 0.0f;
+  float m_FogEnd = 1000.0f;
+  D3DCOLOR m_FogColor = 0x00B5B5FF;
+  float m_FogDensity = 1.0f;
+  int m_TextureLoadMode = 1;
+
+  std::unique_ptr<Progress_Window> m_Progress;
+  int m_ProgressNesting = 0;
+
+  d3dmath::IsometricProjections m_Iso;
+};

@@ -1,0 +1,74 @@
+// A host that records what the engine asks of the application.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "platform/Host.h"
+
+class RecordingHost : public IHost {
+ public:
+  struct Message {
+    CString text;
+    CString caption;
+    UINT type;
+  };
+
+  int MessageBox(const CString& text, const CString& caption, UINT type) override {
+    messages.push_back({text, caption, type});
+    if (!answers.empty()) {
+      int a = answers.front();
+      answers.pop_front();
+      return a;
+    }
+    return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : IDOK;
+  }
+
+  void ProgressShow(bool show) override {
+    progressVisible = show;
+    progress.push_back(show ? "show" : "hide");
+  }
+  void ProgressSetRange(LONG low, LONG high) override { progress.push_back(StrFormat("range %d %d", low, high)); }
+  void ProgressSetPos(LONG position) override { progress.push_back(StrFormat("pos %d", position)); }
+  void ProgressSetMessage(const CString& text) override {
+    progressMessage = text;
+    progress.push_back("message " + text);
+  }
+
+  int GetProfileInt(const CString& section, const CString& entry, int defaultValue) override {
+    auto it = ints.find(Key(section, entry));
+    return it == ints.end() ? defaultValue : it->second;
+  }
+  CString GetProfileString(const CString& section, const CString& entry, const CString& defaultValue) override {
+    auto it = strings.find(Key(section, entry));
+    return it == strings.end() ? defaultValue : it->second;
+  }
+  bool IsBatchConversion() const override { return batch; }
+  void RequestRefresh(DWORD flags) override { refreshFlags |= flags; }
+
+  // Refuses undo actions unless `acceptUndo` is set; accepted actions are
+  // only counted (their owner keeps them).
+  HRESULT AddUndoAction(CAction* action) override {
+    if (!acceptUndo || !action) return E_FAIL;
+    undoActions.push_back(action);
+    return S_OK;
+  }
+  void CheckUndoList(CFrameObject* item) override { checkedItems.push_back(item); }
+
+  static CString Key(const CString& section, const CString& entry) { return StrUpper(section + "\n" + entry); }
+  void SetInt(const CString& section, const CString& entry, int value) { ints[Key(section, entry)] = value; }
+
+  std::vector<Message> messages;
+  std::deque<int> answers;
+  std::vector<CString> progress;
+  bool progressVisible = false;
+  CString progressMessage;
+  std::map<CString, int> ints;
+  std::map<CString, CString> strings;
+  bool batch = false;
+  DWORD refreshFlags = 0;
+  bool acceptUndo = false;
+  std::vector<CAction*> undoActions;
+  std::vector<CFrameObject*> checkedItems;
+};
