@@ -251,20 +251,9 @@ CLight* CRenderEngine::ReleaseLight(CLight* light) { return ReleaseFromList(m_Li
 CPath* CRenderEngine::ReleasePath(CPath* path) { return ReleaseFromList(m_Paths, path); }
 CAnimation* CRenderEngine::ReleaseAnimation(CAnimation* a) { return ReleaseFromList(m_Animations, a); }
 
-CMaterial* CRenderEngine::ReleaseMaterial(CMaterial* material) {
-  if (material && material == m_DefaultObjectMaterial) {
-    // Releasing the last list link of the default material must not leave
-    // the engine holding a dangling pointer.
-    SimpleNode<CMaterial>* node = m_Materials.Find(material);
-    if (node && node->RefCount() < 2 && material->RefCount() <= 2) {
-      CMaterial* first = ReleaseFromList(m_Materials, material);
-      m_DefaultObjectMaterial->Release();
-      m_DefaultObjectMaterial = nullptr;
-      return first;
-    }
-  }
-  return ReleaseFromList(m_Materials, material);
-}
+// The default material survives its list link through the engine's own
+// reference, which only ReleaseAllMaterials gives back.
+CMaterial* CRenderEngine::ReleaseMaterial(CMaterial* material) { return ReleaseFromList(m_Materials, material); }
 
 void CRenderEngine::RemoveStageLinks(CTexture* texture) {
   for (SimpleNode<CTexture>* n = m_Textures.GoTop(); n; n = n->Next())
@@ -276,6 +265,8 @@ void CRenderEngine::RemoveStageLinks(CTexture* texture) {
 CTexture* CRenderEngine::ReleaseTexture(CTexture& texture) {
   if (m_Textures.Find(&texture)) RemoveStageLinks(&texture);
   if (&texture == m_Background) {
+    // The engine holds no reference of its own on the background: forget it
+    // when this release is its last.
     SimpleNode<CTexture>* node = m_Textures.Find(&texture);
     if (node && node->RefCount() < 2 && texture.RefCount() <= 1) m_Background = nullptr;
   }

@@ -64,10 +64,11 @@ TEST(CUnknown, ReleaseDeletesAtZeroAndSurvivesAnExtraRelease) {
   item->Release();
   EXPECT_EQ(deaths, 1);
 
-  CountedItem held(&deaths);  // never referenced: an extra release leaves it at -1, alive
-  held.Release();
-  EXPECT_EQ(held.RefCount(), -1);
+  auto* held = new CountedItem(&deaths);  // never referenced: an extra release leaves it at -1, alive
+  held->Release();
+  EXPECT_EQ(held->RefCount(), -1);
   EXPECT_EQ(deaths, 1);
+  delete held;
 }
 
 TEST(CUnknown, GuidNamesHaveTheirFormats) {

@@ -324,3 +324,18 @@ TEST_F(EngineTest, TeardownReleasesSharedItemsOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTest, SharedItemsOutliveOrForgetTheirListLinks) {
+  Attach();
+  CMaterial* material = engine->GetDefaultObjectMaterial();
+  CMaterial* other = engine->CreateMaterial();
+  EXPECT_EQ(engine->ReleaseMaterial(material), other);
+  EXPECT_EQ(engine->GetDefaultObjectMaterial(), material);  // the engine's reference keeps it
+  EXPECT_EQ(material->RefCount(), 1);
+  EXPECT_EQ(engine->ReleaseTexture(*engine->GetBackGround()), nullptr);
+  EXPECT_EQ(engine->GetBackGround(), nullptr);  // released for good, not left dangling
+}
+
+}  // namespace
