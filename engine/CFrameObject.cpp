@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/RenderEngine.h"
+#include "engine/UndoTypeActions.h"
 #include "platform/Host.h"
 
 namespace {
@@ -53,9 +54,75 @@ bool CFrameObject::operator==(const CFrameObject& o) const {
   return CUnknown::operator==(o) && m_Position == o.m_Position && m_Scale == o.m_Scale;
 }
 
+void CFrameObject::RecordAction(CAction* action) {
+  IHost* host = GetHost();
+  if (!host || FAILED(host->AddUndoAction(action))) {
+    delete action;
+    return;
+  }
+  Changed(1);
+}
+
+void CFrameObject::RecordMove(const D3DVECTOR& position, int flag) {
+  if (m_LogUndoAction != 1) return;
+  RecordAction(new CUndoActionMove(position, flag, this,
+                                   Callback::Make(this, &CFrameObject::SetPositionUndoRedoCallBack)));
+}
+
+void CFrameObject::RecordScale(const D3DVECTOR& factor) {
+  if (m_LogUndoAction != 1) return;
+  RecordAction(new CUndoActionScale(factor, this, Callback::Make(this, &CFrameObject::SetScaleUndoRedoCallBack)));
+}
+
 void CFrameObject::SetName(const CString& name) {
+  // A blank name changes nothing, so it records nothing either.
+  if (StrTrim(name).empty()) return;
+  if (m_LogUndoAction == 1)
+    RecordAction(new CUndoActionName(this, Callback::Make(this, &CFrameObject::SetNameUndoRedoCallback)));
   CUnknown::SetName(name);
   if (m_Engine) m_Engine->CheckNames();
+}
+
+LONG CFrameObject::SetNameUndoRedoCallback(void* argument) {
+  auto* action = static_cast<CUndoActionName*>(argument);
+  CString current = m_Name;
+  SetLogUndoAction(0);
+  SetName(action->Data().m_Name);
+  SetLogUndoAction(1);
+  action->Data().m_Name = current;
+  return 0;
+}
+
+LONG CFrameObject::SetPositionUndoRedoCallBack(void* argument) {
+  auto* action = static_cast<CUndoActionMove*>(argument);
+  SetLogUndoAction(0);
+  D3DVECTOR current = m_Position;
+  LONG result = SetPosition(action->Data().m_Position, action->Data().m_Flag);
+  if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
+  HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
+  SetLogUndoAction(1);
+  action->Data().m_Position = current;
+  return result;
+}
+
+LONG CFrameObject::SetPositionUndoRedo(const D3DVECTOR& position, int flag) {
+  RecordMove(position, flag);
+  return 0;
+}
+
+LONG CFrameObject::SetScaleUndoRedoCallBack(void* argument) {
+  auto* action = static_cast<CUndoActionScale*>(argument);
+  SetLogUndoAction(0);
+  SetScale(CUndoActionScale::Reciprocal(action->Data().m_Scale));
+  if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
+  HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
+  SetLogUndoAction(1);
+  return 0;
+}
+
+LONG CFrameObject::SetScaleUndoRedo(const D3DVECTOR& factor) {
+  RecordScale(factor);
+  return 0;
 }
 
 CString& CFrameObject::GetDisplayName() {
@@ -65,7 +132,8 @@ CString& CFrameObject::GetDisplayName() {
 
 void CFrameObject::SetDisplayName() { m_DisplayName = m_ChangeCount != 0 ? m_Name + " *" : m_Name; }
 
-LONG CFrameObject::SetPosition(const D3DVECTOR& position, int /*flag*/) {
+LONG CFrameObject::SetPosition(const D3DVECTOR& position, int flag) {
+  RecordMove(position, flag);
   m_Position = position;
   return 0;
 }
@@ -76,11 +144,23 @@ void CFrameObject::GetPosition(float* x, float* y, float* z) {
   if (z) *z = m_Position.z;
 }
 
-void CFrameObject::SetScale(const D3DVECTOR& scale) { m_Scale = scale; }
+void CFrameObject::SetScale(const D3DVECTOR& scale) {
+  m_Scale = scale;
+  RecordScale(scale);
+}
 void CFrameObject::SetScale(float x, float y, float z) { SetScale(D3DVECTOR(x, y, z)); }
-void CFrameObject::SetScale_X(float x) { m_Scale.x = x; }
-void CFrameObject::SetScale_Y(float y) { m_Scale.y = y; }
-void CFrameObject::SetScale_Z(float z) { m_Scale.z = z; }
+void CFrameObject::SetScale_X(float x) {
+  m_Scale.x = x;
+  RecordScale(D3DVECTOR(x, 1, 1));
+}
+void CFrameObject::SetScale_Y(float y) {
+  m_Scale.y = y;
+  RecordScale(D3DVECTOR(1, y, 1));
+}
+void CFrameObject::SetScale_Z(float z) {
+  m_Scale.z = z;
+  RecordScale(D3DVECTOR(1, 1, z));
+}
 
 void CFrameObject::SetAxes(D3DMATRIX& m) {
   D3DMATRIX r = Identity();

@@ -36,19 +36,29 @@ class CFrameObject : public CUnknown {
 
   virtual CString& GetDisplayName();
   virtual void SetDisplayName();
+  virtual LONG SetNameUndoRedoCallback(void* action);
 
   virtual int GetSelected() { return m_Selected; }
   virtual void SetSelected(int selected) { m_Selected = selected; }
   virtual void SetLogUndoAction(int log) { m_LogUndoAction = log; }
   virtual int GetLogUndoAction() { return m_LogUndoAction; }
 
+  // Records a move (while logging is on), then moves. `flag` tells whether
+  // children follow.
   virtual LONG SetPosition(const D3DVECTOR& position, int flag);
+  virtual LONG SetPositionUndoRedoCallBack(void* action);
+  // Records a move back to `position` without moving: for callers that have
+  // already moved the item.
+  virtual LONG SetPositionUndoRedo(const D3DVECTOR& position, int flag);
   virtual D3DVECTOR& GetPosition() { return m_Position; }
   virtual void GetPosition(float* x, float* y, float* z);
   virtual float GetPosX() { return m_Position.x; }
   virtual float GetPosY() { return m_Position.y; }
   virtual float GetPosZ() { return m_Position.z; }
 
+  virtual LONG SetScaleUndoRedoCallBack(void* action);
+  // Records a scale by `factor` without scaling.
+  virtual LONG SetScaleUndoRedo(const D3DVECTOR& factor);
   virtual void SetScale(const D3DVECTOR& scale);
   virtual void SetScale(float x, float y, float z);
   virtual D3DVECTOR& GetScale() { return m_Scale; }
@@ -113,6 +123,12 @@ class CFrameObject : public CUnknown {
 
  protected:
   static void SetAngle(float& angle, float a, int relative) { angle = relative ? angle + a : a; }
+
+  // Hands a new action to the application's undo manager while logging is
+  // on; counts the change when it is taken, deletes the action otherwise.
+  void RecordAction(class CAction* action);
+  void RecordMove(const D3DVECTOR& position, int flag);
+  void RecordScale(const D3DVECTOR& factor);
 
   int m_Selected = 0;
   int m_Visible = 1;

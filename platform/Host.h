@@ -68,6 +68,10 @@ class IHost {
   // that is going away.
   virtual HRESULT AddUndoAction(CAction* action) = 0;
   virtual void CheckUndoList(CFrameObject* item) = 0;
+
+  // An undo or redo moved or scaled an item: every loaded mesh recomputes
+  // its view coordinates.
+  virtual void RecalcLoadedMeshViews() = 0;
 };
 
 IHost* GetHost();

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "engine/UndoRedoAction.h"
 #include "platform/Host.h"
 
 class RecordingHost : public IHost {
@@ -47,14 +48,31 @@ class RecordingHost : public IHost {
   bool IsBatchConversion() const override { return batch; }
   void RequestRefresh(DWORD flags) override { refreshFlags |= flags; }
 
-  // Refuses undo actions unless `acceptUndo` is set; accepted actions are
-  // only counted (their owner keeps them).
+  ~RecordingHost() override {
+    for (CAction* a : undoActions) a->Release();
+  }
+
+  // Refuses undo actions unless `acceptUndo` is set. Accepted actions are
+  // held (one reference each), newest last, until their item goes away.
   HRESULT AddUndoAction(CAction* action) override {
     if (!acceptUndo || !action) return E_FAIL;
+    action->AddRef();
     undoActions.push_back(action);
     return S_OK;
   }
-  void CheckUndoList(CFrameObject* item) override { checkedItems.push_back(item); }
+  void CheckUndoList(CFrameObject* item) override {
+    checkedItems.push_back(item);
+    for (size_t i = 0; i < undoActions.size();) {
+      if (undoActions[i]->GetObject() == item) {
+        undoActions[i]->Quit();
+        undoActions[i]->Release();
+        undoActions.erase(undoActions.begin() + static_cast<long>(i));
+      } else {
+        ++i;
+      }
+    }
+  }
+  void RecalcLoadedMeshViews() override { ++viewRecalcs; }
 
   static CString Key(const CString& section, const CString& entry) { return StrUpper(section + "\n" + entry); }
   void SetInt(const CString& section, const CString& entry, int value) { ints[Key(section, entry)] = value; }
@@ -71,4 +89,5 @@ class RecordingHost : public IHost {
   bool acceptUndo = false;
   std::vector<CAction*> undoActions;
   std::vector<CFrameObject*> checkedItems;
+  int viewRecalcs = 0;
 };
