@@ -69,9 +69,10 @@ void CFrameObject::RecordMove(const D3DVECTOR& position, int flag) {
                                    Callback::Make(this, &CFrameObject::SetPositionUndoRedoCallBack)));
 }
 
-void CFrameObject::RecordScale(const D3DVECTOR& factor) {
+void CFrameObject::RecordScale(const D3DVECTOR& factor, const D3DVECTOR& previous) {
   if (m_LogUndoAction != 1) return;
-  RecordAction(new CUndoActionScale(factor, this, Callback::Make(this, &CFrameObject::SetScaleUndoRedoCallBack)));
+  RecordAction(new CUndoActionScale(factor, previous, this,
+                                    Callback::Make(this, &CFrameObject::SetScaleUndoRedoCallBack)));
 }
 
 void CFrameObject::SetName(const CString& name) {
@@ -113,7 +114,13 @@ LONG CFrameObject::SetPositionUndoRedo(const D3DVECTOR& position, int flag) {
 LONG CFrameObject::SetScaleUndoRedoCallBack(void* argument) {
   auto* action = static_cast<CUndoActionScale*>(argument);
   SetLogUndoAction(0);
-  SetScale(CUndoActionScale::Reciprocal(action->Data().m_Scale));
+  if (ScaleIsRelative()) {
+    SetScale(CUndoActionScale::Reciprocal(action->Data().m_Scale));
+  } else {
+    D3DVECTOR current = m_Scale;
+    SetScale(action->Data().m_Absolute);
+    action->Data().m_Absolute = current;
+  }
   if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
   HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
   SetLogUndoAction(1);
@@ -121,7 +128,10 @@ LONG CFrameObject::SetScaleUndoRedoCallBack(void* argument) {
 }
 
 LONG CFrameObject::SetScaleUndoRedo(const D3DVECTOR& factor) {
-  RecordScale(factor);
+  // The caller has already scaled: the scale before was the current one
+  // divided by the factor (an axis with factor 0 cannot be recovered).
+  auto before = [](float now, float f) { return f == 0.0f ? now : now / f; };
+  RecordScale(factor, D3DVECTOR(before(m_Scale.x, factor.x), before(m_Scale.y, factor.y), before(m_Scale.z, factor.z)));
   return 0;
 }
 
@@ -145,21 +155,25 @@ void CFrameObject::GetPosition(float* x, float* y, float* z) {
 }
 
 void CFrameObject::SetScale(const D3DVECTOR& scale) {
+  D3DVECTOR previous = m_Scale;
   m_Scale = scale;
-  RecordScale(scale);
+  RecordScale(scale, previous);
 }
 void CFrameObject::SetScale(float x, float y, float z) { SetScale(D3DVECTOR(x, y, z)); }
 void CFrameObject::SetScale_X(float x) {
+  D3DVECTOR previous = m_Scale;
   m_Scale.x = x;
-  RecordScale(D3DVECTOR(x, 1, 1));
+  RecordScale(D3DVECTOR(x, 1, 1), previous);
 }
 void CFrameObject::SetScale_Y(float y) {
+  D3DVECTOR previous = m_Scale;
   m_Scale.y = y;
-  RecordScale(D3DVECTOR(1, y, 1));
+  RecordScale(D3DVECTOR(1, y, 1), previous);
 }
 void CFrameObject::SetScale_Z(float z) {
+  D3DVECTOR previous = m_Scale;
   m_Scale.z = z;
-  RecordScale(D3DVECTOR(1, 1, z));
+  RecordScale(D3DVECTOR(1, 1, z), previous);
 }
 
 void CFrameObject::SetAxes(D3DMATRIX& m) {

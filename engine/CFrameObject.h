@@ -57,6 +57,10 @@ class CFrameObject : public CUnknown {
   virtual float GetPosZ() { return m_Position.z; }
 
   virtual LONG SetScaleUndoRedoCallBack(void* action);
+  // 1 when SetScale applies a factor to what the item already is (meshes
+  // scale their vertices); 0 when it sets the scale itself. Undo restores a
+  // relative scale with the inverse factor and an absolute one by value.
+  virtual int ScaleIsRelative() { return 0; }
   // Records a scale by `factor` without scaling.
   virtual LONG SetScaleUndoRedo(const D3DVECTOR& factor);
   virtual void SetScale(const D3DVECTOR& scale);
@@ -128,7 +132,7 @@ class CFrameObject : public CUnknown {
   // on; counts the change when it is taken, deletes the action otherwise.
   void RecordAction(class CAction* action);
   void RecordMove(const D3DVECTOR& position, int flag);
-  void RecordScale(const D3DVECTOR& factor);
+  void RecordScale(const D3DVECTOR& factor, const D3DVECTOR& previous);
 
   int m_Selected = 0;
   int m_Visible = 1;

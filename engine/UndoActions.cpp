@@ -23,11 +23,13 @@ CUndoActionMove::CUndoActionMove(const D3DVECTOR& /*unused*/, int flag, CFrameOb
   SetName("Move Object: " + object->GetName());
 }
 
-CUndoActionScale::CUndoActionScale(const D3DVECTOR& factor, CFrameObject* object, const Callback& callback)
+CUndoActionScale::CUndoActionScale(const D3DVECTOR& factor, const D3DVECTOR& previous, CFrameObject* object,
+                                   const Callback& callback)
     : CAction(object, callback) {
   // The factor just applied: for a whole-vector SetScale this is the item's
   // new scale; for a one-axis SetScale_X/Y/Z it is 1 on the other axes.
   m_Data.m_Scale = factor;
+  m_Data.m_Absolute = previous;
   SetName("Scale Object: " + object->GetName());
 }
 

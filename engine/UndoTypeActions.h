@@ -10,7 +10,8 @@ struct SUndoRedoPositionData {
 };
 
 struct SUndoRedoScaleData {
-  D3DVECTOR m_Scale{1, 1, 1};  // a factor, relative to the state it undoes
+  D3DVECTOR m_Scale{1, 1, 1};     // the factor applied, for items whose scale is relative
+  D3DVECTOR m_Absolute{1, 1, 1};  // the scale that is not current, for items whose scale is absolute
 };
 
 struct SUndoRedoNameData {
@@ -32,7 +33,9 @@ class CUndoActionMove : public CAction {
 // turns it into its reciprocal, so undo and redo apply inverse factors.
 class CUndoActionScale : public CAction {
  public:
-  CUndoActionScale(const D3DVECTOR& factor, CFrameObject* object, const Callback& callback);
+  // `factor` is the factor just applied; `previous` the item's scale before it.
+  CUndoActionScale(const D3DVECTOR& factor, const D3DVECTOR& previous, CFrameObject* object,
+                   const Callback& callback);
   void Quit() override {}
   void Reverse() override;
   SUndoRedoScaleData& Data() { return m_Data; }
