@@ -1,35 +1,1557 @@
 #include "engine/CMeshObject.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <ctime>
+#include <new>
+#include <numeric>
+#include <unordered_map>
 
+#include "engine/MeshNormals.h"
 #include "engine/RenderEngine.h"
+#include "formats/ReadSPS.h"
+#include "platform/DxErrors.h"
+#include "platform/Host.h"
+#include "platform/Paths.h"
+
+namespace {
+
+int g_ScaleAboutParent = 0;
+
+// Runs `change` on `item` with its undo logging switched off: changes a mesh
+// passes on to its children and textures are undone with the mesh's own
+// action, so they must not record actions of their own.
+template <class F>
+void Unlogged(CFrameObject& item, F&& change) {
+  const int log = item.GetLogUndoAction();
+  item.SetLogUndoAction(0);
+  change();
+  item.SetLogUndoAction(log);
+}
+
+D3DVECTOR Scaled(const D3DVECTOR& v, float x, float y, float z) { return D3DVECTOR(v.x * x, v.y * y, v.z * z); }
+
+// The other model formats are read and written by their own modules, which
+// this build does not have yet: their files fail the way a reader fails on
+// a file it cannot use.
+constexpr LONG kNoReader = -1;
+LONG ReadDirectXFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
+LONG Read3DStudioFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
+LONG ReadCaligariFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
+LONG ReadRwxFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
+LONG WriteDirectXFile(CMeshObject*, const CString&, int /*methode*/) { return DDERR_UNSUPPORTED; }
+LONG WriteRwxFile(CMeshObject*, const CString&) { return DDERR_UNSUPPORTED; }
+
+bool EndsWith(const CString& text, const char* suffix) {
+  const size_t n = std::char_traits<char>::length(suffix);
+  return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+}  // namespace
+
+// Progress of a long operation: its title, its range and, now and then, how
+// far it got.
+class MeshProgress {
+ public:
+  MeshProgress(CRenderEngine* engine, CFrameObject* item) : m_Engine(engine), m_Item(item) {
+    if (m_Engine) m_Window = m_Engine->CreateProgressWindow();
+  }
+  ~MeshProgress() {
+    if (m_Engine && m_Window) m_Engine->ReleaseProgressWindow();
+  }
+  MeshProgress(const MeshProgress&) = delete;
+  MeshProgress& operator=(const MeshProgress&) = delete;
+
+  void Stage(const char* title, long max) {
+    if (!m_Window) return;
+    m_Window->SetMessage(title, m_Item);
+    m_Window->SetMax(max);
+    m_Window->SetCurrent(0);
+  }
+  void Step(long i) {
+    if (m_Window && (i & 4095) == 0) m_Window->SetCurrent(i);
+  }
+
+ private:
+  CRenderEngine* m_Engine;
+  CFrameObject* m_Item;
+  Progress_Window* m_Window = nullptr;
+};
+
+// ---------------------------------------------------------------------------
+// Construction
 
 CMeshObject::CMeshObject(CRenderEngine* engine) : CFrameObject(engine) { Initialise(); }
 
 CMeshObject::CMeshObject(CRenderEngine* engine, const CString& /*name*/) : CFrameObject(engine) { Initialise(); }
 
-CMeshObject::CMeshObject(const CMeshObject& other) : CFrameObject(other) { Initialise(); }
+CMeshObject::CMeshObject(const CMeshObject& o) : CFrameObject(o) {
+  Initialise();
+  m_LogUndoAction = 0;
+  // The records hold coordinates relative to the position, which the copy
+  // has already taken over: copy them as they are.
+  for (long i = 0; i < o.m_VertexCount; ++i)
+    if (AppendVertex(o.m_Vertices[i]) < 0) break;
+  // Each source material once, then its slot for every face that uses it.
+  std::vector<long> slots;
+  for (SimpleNode<CMaterial>* n = o.m_Materials.Head(); n; n = n->Next())
+    slots.push_back(n->Node() ? MaterialSlot(*n->Node()) : -1);
+  for (long f = 0; f < o.m_FaceCount; ++f) {
+    const MeshFace& face = o.m_Faces[f];
+    if (AddFace(face.v[0], face.v[1], face.v[2]) < 0) break;
+    const LONG source = o.m_FaceMaterials[f];
+    if (source >= 0 && source < static_cast<LONG>(slots.size()) && slots[source] >= 0)
+      m_FaceMaterials[f] = static_cast<LONG>(slots[source]);
+  }
+  RebuildFaceMaterials();
+  m_LogUndoAction = 1;
+}
 
 void CMeshObject::Initialise() {
   m_LogUndoAction = 0;
+  m_TrackingCamera = nullptr;
+  m_HiddenFaces = 0;
+  m_ExportType = 1;
   m_Name = StrFormat("Object_%d", static_cast<int>(std::time(nullptr)));
+  m_SelectedVertexCount = 0;
+  m_SelectedFaceCount = 0;
   // The default material keeps position 0 of every mesh's material list. It
   // exists once a render window (or the null device) has been attached.
   if (m_Engine && m_Engine->GetDefaultObjectMaterial()) m_Materials.AddBottom(m_Engine->GetDefaultObjectMaterial());
+  m_Vertices.resize(MESH_ARRAY_STEP);
+  m_VertexFlags.assign(MESH_ARRAY_STEP, 0);
+  m_VertexCapacity = MESH_ARRAY_STEP;
+  m_Faces.resize(MESH_ARRAY_STEP);
+  m_FaceFlags.assign(MESH_ARRAY_STEP, 0);
+  m_FaceMaterials.assign(MESH_ARRAY_STEP, 0);
+  m_FaceTextures.assign(MESH_ARRAY_STEP, -1);
+  m_FaceCapacity = MESH_ARRAY_STEP;
+  m_RotationAxis = D3DVECTOR(0, 0, 0);
+  m_RotationAngle = 0.0872665f;
+  m_RotationProgress = 0.0f;
+  SetRenderInfo(RenderInfo(), 0);
+  m_TextureIndicesLocked = 0;
   m_LogUndoAction = 1;
 }
 
 CMeshObject::~CMeshObject() {
-  // Detach the lists before their items go, children first.
+  m_FaceCount = 0;
   m_Children.Clean();
-  m_Textures.Clean();
-  m_Materials.Clean();
+  while (SimpleNode<CTexture>* n = m_Textures.Head()) {
+    CTexture* t = n->Node();
+    t->AddRef();
+    m_Textures.Remove(n);
+    GiveBackTexture(*t);
+    t->Release();
+  }
+  while (SimpleNode<CMaterial>* n = m_Materials.Head()) DropMaterial(*n->Node());
+  FreeVBS();
 }
 
+// ---------------------------------------------------------------------------
+// Arrays
+
+bool CMeshObject::Grow() {
+  try {
+    const long vertices = m_VertexCapacity + MESH_ARRAY_STEP;
+    const long faces = m_FaceCapacity + MESH_ARRAY_STEP;
+    // resize() grows the storage geometrically underneath, so a long run of
+    // additions costs linear time even though the capacity steps by 1024.
+    m_Vertices.resize(vertices);
+    m_VertexFlags.resize(vertices, 0);
+    m_Faces.resize(faces);
+    m_FaceFlags.resize(faces, 0);
+    m_FaceMaterials.resize(faces, 0);
+    m_FaceTextures.resize(faces, -1);
+    m_VertexCapacity = vertices;
+    m_FaceCapacity = faces;
+    return true;
+  } catch (const std::bad_alloc&) {
+    HostMessageBox("Out of memory!");
+    return false;
+  }
+}
+
+long CMeshObject::AppendVertex(const MeshVertex& stored) {
+  if (m_VertexCount >= MESH_MAX_VERTICES) return -1;
+  if (m_VertexCount >= m_VertexCapacity && !Grow()) return -1;
+  const long i = m_VertexCount++;
+  m_Vertices[i] = stored;
+  m_VertexFlags[i] = 0;
+  CalcView(i, 1, 1, 1, 1);
+  ++m_NeedUpdate;
+  return i;
+}
+
+D3DVECTOR CMeshObject::WorldVertex(long i) const {
+  const MeshVertex& v = m_Vertices[i];
+  return D3DVECTOR(v.x + m_Position.x, v.y + m_Position.y, v.z + m_Position.z);
+}
+
+// ---------------------------------------------------------------------------
+// Vertices
+
+long CMeshObject::AddVertex(float x, float y, float z) {
+  MeshVertex v;
+  v.x = x - m_Position.x;
+  v.y = y - m_Position.y;
+  v.z = z - m_Position.z;
+  return AppendVertex(v);
+}
+
+long CMeshObject::AddVertex(const MeshVertex& source) {
+  const long i = AddVertex(source.x, source.y, source.z);
+  if (i < 0) return i;
+  MeshVertex& v = m_Vertices[i];
+  v.nx = source.nx;
+  v.ny = source.ny;
+  v.nz = source.nz;
+  v.tu = source.tu;
+  v.tv = source.tv;
+  std::fill(std::begin(v.stageTu), std::end(v.stageTu), source.tu);
+  std::fill(std::begin(v.stageTv), std::end(v.stageTv), source.tv);
+  return i;
+}
+
+MeshVertex* CMeshObject::GetVertex(long i) { return ValidVertex(i) ? &m_Vertices[i] : nullptr; }
+
+LONG CMeshObject::GetVertexCoordinates(long i, float* x, float* y, float* z) {
+  if (!ValidVertex(i)) return E_FAIL;
+  const D3DVECTOR w = WorldVertex(i);
+  if (x) *x = w.x;
+  if (y) *y = w.y;
+  if (z) *z = w.z;
+  return 0;
+}
+
+LONG CMeshObject::GetVertexCoordinates(long i, D3DVECTOR* v) {
+  if (!ValidVertex(i)) return E_FAIL;
+  if (v) *v = WorldVertex(i);
+  return 0;
+}
+
+LONG CMeshObject::SetVertexCoordinates(long i, float x, float y, float z, int) {
+  if (!ValidVertex(i)) return E_FAIL;
+  if (!(m_VertexFlags[i] & (VERTEX_HIDDEN | VERTEX_LOCKED))) {
+    MeshVertex& v = m_Vertices[i];
+    v.x = x - m_Position.x;
+    v.y = y - m_Position.y;
+    v.z = z - m_Position.z;
+  }
+  CalcView(i, 1, 1, 1, 1);
+  // A point outside the box counts twice: the box itself must be redone.
+  m_NeedUpdate += m_ObjectBox.PtInBox(D3DVECTOR(x, y, z)) ? 1 : 2;
+  return 0;
+}
+
+LONG CMeshObject::SetVertexCoordinates(long i, const D3DVECTOR* v, int flag) {
+  if (!v) return E_FAIL;
+  return SetVertexCoordinates(i, v->x, v->y, v->z, flag);
+}
+
+LONG CMeshObject::SetVertexTextureCoordinates(long i, long /*stage*/, float tu, float tv, int) {
+  if (!ValidVertex(i)) return E_FAIL;
+  // Comparisons with NaN are false, so NaN becomes 0 as well.
+  tu = tu > 0.0f ? tu : 0.0f;
+  tv = tv > 0.0f ? tv : 0.0f;
+  MeshVertex& v = m_Vertices[i];
+  v.tu = tu;
+  v.tv = tv;
+  std::fill(std::begin(v.stageTu), std::end(v.stageTu), tu);
+  std::fill(std::begin(v.stageTv), std::end(v.stageTv), tv);
+  return 0;
+}
+
+LONG CMeshObject::GetVertexTextureCoordinates(long i, long /*stage*/, float* tu, float* tv) {
+  if (!ValidVertex(i)) return E_FAIL;
+  if (tu) *tu = m_Vertices[i].tu;
+  if (tv) *tv = m_Vertices[i].tv;
+  return 0;
+}
+
+LONG CMeshObject::SetVertexNormal(long i, float nx, float ny, float nz, int) {
+  if (!ValidVertex(i)) return E_FAIL;
+  MeshVertex& v = m_Vertices[i];
+  v.nx = nx;
+  v.ny = ny;
+  v.nz = nz;
+  return 0;
+}
+
+LONG CMeshObject::SetVertexNormal(long i, const D3DVECTOR* n, int flag) {
+  if (!n) return E_FAIL;
+  return SetVertexNormal(i, n->x, n->y, n->z, flag);
+}
+
+LONG CMeshObject::GetVertexNormal(long i, float* nx, float* ny, float* nz) {
+  if (!ValidVertex(i)) return E_FAIL;
+  if (nx) *nx = m_Vertices[i].nx;
+  if (ny) *ny = m_Vertices[i].ny;
+  if (nz) *nz = m_Vertices[i].nz;
+  return 0;
+}
+
+LONG CMeshObject::GetVertexNormal(long i, D3DVECTOR* n) {
+  if (!n) return E_FAIL;
+  return GetVertexNormal(i, &n->x, &n->y, &n->z);
+}
+
+LONG CMeshObject::ReleaseVertex(long i) {
+  if (!ValidVertex(i)) return E_FAIL;
+  std::vector<char> remove(static_cast<size_t>(m_VertexCount), 0);
+  remove[i] = 1;
+  RemoveVertices(remove, nullptr);
+  return 0;
+}
+
+LONG CMeshObject::ReleaseVertices() {
+  std::vector<char> remove(static_cast<size_t>(m_VertexCount), 0);
+  bool any = false;
+  for (long i = 0; i < m_VertexCount; ++i)
+    if (m_VertexFlags[i] & VERTEX_SELECTED) remove[i] = 1, any = true;
+  if (!any) return 0;
+  MeshProgress progress(m_Engine, this);
+  RemoveVertices(remove, &progress);
+  return 0;
+}
+
+void CMeshObject::RemoveVertices(const std::vector<char>& remove, MeshProgress* progress) {
+  if (progress) progress->Stage("Releasing pass one...", m_FaceCount);
+  std::vector<char> faces(static_cast<size_t>(m_FaceCount), 0);
+  bool anyFace = false;
+  for (long f = 0; f < m_FaceCount; ++f) {
+    const MeshFace& face = m_Faces[f];
+    if (remove[face.v[0]] || remove[face.v[1]] || remove[face.v[2]]) faces[f] = 1, anyFace = true;
+  }
+  if (anyFace) RemoveFaces(faces);
+  if (progress) progress->Stage("Releasing pass two...", m_VertexCount);
+  CompactVertices(remove);
+}
+
+void CMeshObject::CompactVertices(const std::vector<char>& remove) {
+  // No remaining face uses a removed vertex: move the survivors down and
+  // renumber the faces in one pass each.
+  std::vector<long> newIndex(static_cast<size_t>(m_VertexCount), -1);
+  long kept = 0;
+  for (long i = 0; i < m_VertexCount; ++i) {
+    if (remove[i]) continue;
+    newIndex[i] = kept;
+    if (kept != i) {
+      m_Vertices[kept] = m_Vertices[i];
+      m_VertexFlags[kept] = m_VertexFlags[i];
+    }
+    ++kept;
+  }
+  if (kept == m_VertexCount) return;
+  for (long f = 0; f < m_FaceCount; ++f)
+    for (unsigned short& v : m_Faces[f].v) v = static_cast<unsigned short>(newIndex[v]);
+  m_VertexCount = kept;
+  RecountSelectedVertices();
+  ++m_NeedUpdate;
+}
+
+void CMeshObject::RecountSelectedVertices() {
+  long n = 0;
+  for (long i = 0; i < m_VertexCount; ++i)
+    if (m_VertexFlags[i] & VERTEX_SELECTED) ++n;
+  m_SelectedVertexCount = n;
+}
+
+// ---------------------------------------------------------------------------
+// Vertex flags
+
+LONG CMeshObject::SetVertexBit(long i, unsigned short bit, bool on) {
+  if (!ValidVertex(i)) return E_FAIL;
+  unsigned short& flags = m_VertexFlags[i];
+  const bool was = (flags & bit) != 0;
+  flags = on ? (flags | bit) : (flags & ~bit);
+  if (bit == VERTEX_SELECTED && was != on) m_SelectedVertexCount += on ? 1 : -1;
+  return 0;
+}
+
+void CMeshObject::SetAllVertexBits(unsigned short bit, bool on) {
+  for (long i = 0; i < m_VertexCount; ++i)
+    m_VertexFlags[i] = on ? (m_VertexFlags[i] | bit) : (m_VertexFlags[i] & ~bit);
+  if (bit == VERTEX_SELECTED) m_SelectedVertexCount = on ? m_VertexCount : 0;
+}
+
+LONG CMeshObject::SelectVertex(long i) { return SetVertexBit(i, VERTEX_SELECTED, true); }
+LONG CMeshObject::DeSelectVertex(long i) { return SetVertexBit(i, VERTEX_SELECTED, false); }
+int CMeshObject::IsSelectedVertex(long i) { return TestVertexBit(i, VERTEX_SELECTED); }
+void CMeshObject::SelectAllVertices() { SetAllVertexBits(VERTEX_SELECTED, true); }
+void CMeshObject::DeSelectAllVertices() { SetAllVertexBits(VERTEX_SELECTED, false); }
+LONG CMeshObject::HideVertex(long i) { return SetVertexBit(i, VERTEX_HIDDEN, true); }
+LONG CMeshObject::ShowVertex(long i) { return SetVertexBit(i, VERTEX_HIDDEN, false); }
+int CMeshObject::IsHiddenVertex(long i) { return TestVertexBit(i, VERTEX_HIDDEN); }
+void CMeshObject::ShowAllVertices() { SetAllVertexBits(VERTEX_HIDDEN, false); }
+LONG CMeshObject::LockVertex(long i) { return SetVertexBit(i, VERTEX_LOCKED, true); }
+LONG CMeshObject::UnLockVertex(long i) { return SetVertexBit(i, VERTEX_LOCKED, false); }
+int CMeshObject::IsLockedVertex(long i) { return TestVertexBit(i, VERTEX_LOCKED); }
+void CMeshObject::UnLockAllVertices() { SetAllVertexBits(VERTEX_LOCKED, false); }
+LONG CMeshObject::TempLockVertex(long i) { return SetVertexBit(i, VERTEX_TEMPLOCKED, true); }
+LONG CMeshObject::UnTempLockVertex(long i) { return SetVertexBit(i, VERTEX_TEMPLOCKED, false); }
+int CMeshObject::IsTempLockedVertex(long i) { return TestVertexBit(i, VERTEX_TEMPLOCKED); }
+void CMeshObject::UnTempLockAllVertices() { SetAllVertexBits(VERTEX_TEMPLOCKED, false); }
+
+// ---------------------------------------------------------------------------
+// Faces
+
+long CMeshObject::AddFace(long a, long b, long c) {
+  if (!ValidVertex(a) || !ValidVertex(b) || !ValidVertex(c)) return -1;
+  if (m_FaceCount >= m_FaceCapacity && !Grow()) return -1;
+  const long f = m_FaceCount++;
+  m_Faces[f].v[0] = static_cast<unsigned short>(a);
+  m_Faces[f].v[1] = static_cast<unsigned short>(b);
+  m_Faces[f].v[2] = static_cast<unsigned short>(c);
+  m_FaceFlags[f] = 0;
+  m_FaceMaterials[f] = 0;
+  m_FaceTextures[f] = -1;
+  m_SameMaterialDirty = true;
+  m_SameTextureDirty = true;
+  CalculateFaceVisibility(f);
+  ++m_NeedUpdate;
+  return f;
+}
+
+LONG CMeshObject::GetFaceIndices(long f, long* a, long* b, long* c) {
+  const bool valid = ValidFace(f);
+  if (a) *a = valid ? m_Faces[f].v[0] : 0;
+  if (b) *b = valid ? m_Faces[f].v[1] : 0;
+  if (c) *c = valid ? m_Faces[f].v[2] : 0;
+  return valid ? 0 : E_FAIL;
+}
+
+LONG CMeshObject::SetFaceIndices(long f, long a, long b, long c) {
+  if (!ValidFace(f) || !ValidVertex(a) || !ValidVertex(b) || !ValidVertex(c)) return E_FAIL;
+  m_Faces[f].v[0] = static_cast<unsigned short>(a);
+  m_Faces[f].v[1] = static_cast<unsigned short>(b);
+  m_Faces[f].v[2] = static_cast<unsigned short>(c);
+  CalculateFaceVisibility(f);
+  ++m_NeedUpdate;
+  return 0;
+}
+
+LONG CMeshObject::ReleaseFace(long f) {
+  if (!ValidFace(f)) return E_FAIL;
+  std::vector<char> remove(static_cast<size_t>(m_FaceCount), 0);
+  remove[f] = 1;
+  RemoveFaces(remove);
+  return 0;
+}
+
+void CMeshObject::RemoveFaces(const std::vector<char>& remove) {
+  const long materialCount = m_Materials.Count();
+  const long textureCount = m_Textures.Count();
+  // Materials and textures that a removed face used, and those still in use.
+  std::vector<char> materialTouched(static_cast<size_t>(materialCount), 0);
+  std::vector<char> materialUsed(static_cast<size_t>(materialCount), 0);
+  std::vector<char> textureTouched(static_cast<size_t>(textureCount), 0);
+  std::vector<char> textureUsed(static_cast<size_t>(textureCount), 0);
+  long kept = 0;
+  for (long f = 0; f < m_FaceCount; ++f) {
+    const LONG material = m_FaceMaterials[f];
+    const LONG texture = m_FaceTextures[f];
+    const bool goes = remove[f] != 0;
+    if (material >= 0 && material < materialCount) (goes ? materialTouched : materialUsed)[material] = 1;
+    if (texture >= 0 && texture < textureCount) (goes ? textureTouched : textureUsed)[texture] = 1;
+    if (goes) {
+      if (m_FaceFlags[f] & FACE_SELECTED) --m_SelectedFaceCount;
+      continue;
+    }
+    if (kept != f) {
+      m_Faces[kept] = m_Faces[f];
+      m_FaceFlags[kept] = m_FaceFlags[f];
+      m_FaceMaterials[kept] = material;
+      m_FaceTextures[kept] = texture;
+    }
+    ++kept;
+  }
+  m_FaceCount = kept;
+  if (m_SelectedFaceCount < 0) m_SelectedFaceCount = 0;
+  // Give back what no face uses any more, the highest position first so that
+  // the lower positions stay where they are while we work.
+  for (long i = textureCount - 1; i >= 0; --i)
+    if (textureTouched[i] && !textureUsed[i])
+      if (CTexture* t = GetTexture(i)) ReleaseTexture(*t);
+  for (long i = materialCount - 1; i >= 0; --i)
+    if (materialTouched[i] && !materialUsed[i])
+      if (CMaterial* m = GetMaterial(i)) ReleaseMaterial(*m);  // the default material stays
+  m_SameMaterialDirty = true;
+  m_SameTextureDirty = true;
+  ++m_NeedUpdate;
+}
+
+LONG CMeshObject::SwapFaceNormal(long f) {
+  if (!ValidFace(f)) return E_FAIL;
+  std::swap(m_Faces[f].v[1], m_Faces[f].v[2]);
+  CalculateFaceVisibility(f);
+  Changed(1);
+  ++m_NeedUpdate;
+  return 0;
+}
+
+LONG CMeshObject::GetFaceNormal(long f, D3DVECTOR* n) {
+  if (!ValidFace(f) || !n) return E_FAIL;
+  const D3DVECTOR a = WorldVertex(m_Faces[f].v[0]);
+  *n = d3dmath::Unit(d3dmath::Cross(WorldVertex(m_Faces[f].v[1]) - a, WorldVertex(m_Faces[f].v[2]) - a));
+  return 0;
+}
+
+LONG CMeshObject::GetFaceXAxis(long f, D3DVECTOR* axis) {
+  if (!ValidFace(f) || !axis) return E_FAIL;
+  *axis = d3dmath::Unit(WorldVertex(m_Faces[f].v[1]) - WorldVertex(m_Faces[f].v[0]));
+  return 0;
+}
+
+LONG CMeshObject::GetFaceYAxis(long f, D3DVECTOR* axis) {
+  if (!ValidFace(f) || !axis) return E_FAIL;
+  *axis = d3dmath::Unit(WorldVertex(m_Faces[f].v[2]) - WorldVertex(m_Faces[f].v[0]));
+  return 0;
+}
+
+LONG CMeshObject::GetFaceCenter(long f, D3DVECTOR* center) {
+  if (!ValidFace(f) || !center) return E_FAIL;
+  const D3DVECTOR a = WorldVertex(m_Faces[f].v[0]);
+  *center = a + ((WorldVertex(m_Faces[f].v[1]) - a) + (WorldVertex(m_Faces[f].v[2]) - a)) * 0.25f;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// Face flags
+
+LONG CMeshObject::SetFaceBit(long f, unsigned short bit, bool on) {
+  if (!ValidFace(f)) return E_FAIL;
+  unsigned short& flags = m_FaceFlags[f];
+  const bool was = (flags & bit) != 0;
+  flags = on ? (flags | bit) : (flags & ~bit);
+  if (bit == FACE_SELECTED && was != on) m_SelectedFaceCount += on ? 1 : -1;
+  return 0;
+}
+
+void CMeshObject::SetAllFaceBits(unsigned short bit, bool on) {
+  for (long f = 0; f < m_FaceCount; ++f) m_FaceFlags[f] = on ? (m_FaceFlags[f] | bit) : (m_FaceFlags[f] & ~bit);
+  if (bit == FACE_SELECTED) m_SelectedFaceCount = on ? m_FaceCount : 0;
+}
+
+LONG CMeshObject::SelectFace(long f) {
+  if (SetFaceBit(f, FACE_SELECTED, true) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) SelectVertex(v);
+  return 0;
+}
+
+LONG CMeshObject::DeSelectFace(long f) {
+  if (SetFaceBit(f, FACE_SELECTED, false) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) DeSelectVertex(v);
+  return 0;
+}
+
+int CMeshObject::IsSelectedFace(long f) { return TestFaceBit(f, FACE_SELECTED); }
+
+void CMeshObject::DeSelectAllFaces() {
+  for (long f = 0; f < m_FaceCount; ++f) DeSelectFace(f);
+}
+
+LONG CMeshObject::HideFace(long f) {
+  if (SetFaceBit(f, FACE_HIDDEN, true) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) HideVertex(v);
+  return 0;
+}
+
+LONG CMeshObject::ShowFace(long f) {
+  if (SetFaceBit(f, FACE_HIDDEN, false) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) ShowVertex(v);
+  return 0;
+}
+
+int CMeshObject::IsHiddenFace(long f) { return TestFaceBit(f, FACE_HIDDEN); }
+
+void CMeshObject::ShowAllFaces() {
+  for (long f = 0; f < m_FaceCount; ++f) ShowFace(f);
+}
+
+LONG CMeshObject::LockFace(long f) {
+  if (SetFaceBit(f, FACE_LOCKED, true) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) LockVertex(v);
+  return 0;
+}
+
+LONG CMeshObject::UnLockFace(long f) {
+  if (SetFaceBit(f, FACE_LOCKED, false) != 0) return E_FAIL;
+  for (unsigned short v : m_Faces[f].v) UnLockVertex(v);
+  return 0;
+}
+
+int CMeshObject::IsLockedFace(long f) { return TestFaceBit(f, FACE_LOCKED); }
+
+void CMeshObject::UnLockAllFaces() {
+  for (long f = 0; f < m_FaceCount; ++f) UnLockFace(f);
+}
+
+LONG CMeshObject::TempLockFace(long f) { return SetFaceBit(f, FACE_TEMPLOCKED, true); }
+LONG CMeshObject::UnTempLockFace(long f) { return SetFaceBit(f, FACE_TEMPLOCKED, false); }
+int CMeshObject::IsTempLockedFace(long f) { return TestFaceBit(f, FACE_TEMPLOCKED); }
+
+void CMeshObject::UnTempLockAllFaces() {
+  SetAllFaceBits(FACE_TEMPLOCKED, false);
+  SetAllVertexBits(VERTEX_TEMPLOCKED, false);
+}
+
+LONG CMeshObject::TextureFace(long f) { return SetFaceBit(f, FACE_TEXTURED, true); }
+LONG CMeshObject::DeTextureFace(long f) { return SetFaceBit(f, FACE_TEXTURED, false); }
+int CMeshObject::IsTexturedFace(long f) { return TestFaceBit(f, FACE_TEXTURED); }
+void CMeshObject::DeTextureAllFaces() { SetAllFaceBits(FACE_TEXTURED, false); }
+LONG CMeshObject::PossibleTextureFace(long f) { return SetFaceBit(f, FACE_POSSIBLETEXTURED, true); }
+LONG CMeshObject::DePossibleTextureFace(long f) { return SetFaceBit(f, FACE_POSSIBLETEXTURED, false); }
+int CMeshObject::IsPossibleTexturedFace(long f) { return TestFaceBit(f, FACE_POSSIBLETEXTURED); }
+void CMeshObject::DePossibleTextureAllFaces() { SetAllFaceBits(FACE_POSSIBLETEXTURED, false); }
+
+// ---------------------------------------------------------------------------
+// Face visibility in the editing views
+
+namespace {
+unsigned short VisibilityBit(int kind) {
+  switch (kind) {
+    case 0: return FACE_VISIBLE_VIEW0;
+    case 1: return FACE_VISIBLE_VIEW1;
+    case 2: return FACE_VISIBLE_VIEW2;
+    case 4: return FACE_VISIBLE_VIEW4;
+    default: return 0;
+  }
+}
+}  // namespace
+
+void CMeshObject::SetHiddenFaces(int mode) {
+  m_HiddenFaces = mode;
+  CalculateVisibleFaces();
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetHiddenFaces(mode);
+}
+
+void CMeshObject::CalculateVisibleFaces() {
+  if (!m_HiddenFaces || !m_NeedUpdate) return;
+  for (long f = 0; f < m_FaceCount; ++f) CalculateFaceVisibility(f);
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->CalculateVisibleFaces();
+}
+
+void CMeshObject::CalculateFaceVisibility(long f) {
+  // Kinds 5 and 6 keep no bit: computing them would change nothing.
+  for (int kind : {0, 1, 2, 4}) CalculateVisibleFace(f, kind);
+}
+
+void CMeshObject::CalculateVisibleFace(long f, int kind) {
+  if (!m_HiddenFaces || !ValidFace(f)) return;
+  D3DVECTOR direction;
+  const D3DMATRIX* projection = nullptr;
+  switch (kind) {
+    case 0: direction = D3DVECTOR(0, 0, -1); break;
+    case 1: direction = D3DVECTOR(0, -1, 0); break;
+    case 2: direction = D3DVECTOR(-1, 0, 0); break;
+    case 4: direction = D3DVECTOR(0, 0, -1); break;
+    case 5: direction = D3DVECTOR(0, -1, 0); break;
+    case 6: direction = D3DVECTOR(-1, 0, 0); break;
+    default: return;
+  }
+  if (kind >= 4) {
+    if (!m_Engine) return;
+    const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
+    projection = kind == 4 ? &iso.xy : kind == 5 ? &iso.xz : &iso.yz;
+  }
+  D3DVECTOR p[3];
+  for (int k = 0; k < 3; ++k) {
+    const MeshVertex& v = m_Vertices[m_Faces[f].v[k]];
+    p[k] = D3DVECTOR(v.x, v.y, v.z);
+    if (projection) p[k] = d3dmath::TransformVector(p[k], *projection);
+  }
+  D3DVECTOR n = d3dmath::Unit(d3dmath::Cross(p[1] - p[0], p[2] - p[0]));
+  if (n == D3DVECTOR(0, 0, 0)) n = D3DVECTOR(0, 0, 1);
+  if (d3dmath::Dot(n, direction) >= 0)
+    VisibleFace(f, kind);
+  else
+    DeVisibleFace(f, kind);
+}
+
+void CMeshObject::VisibleFace(long f, int kind) {
+  if (unsigned short bit = VisibilityBit(kind)) SetFaceBit(f, bit, true);
+}
+
+void CMeshObject::DeVisibleFace(long f, int kind) {
+  if (unsigned short bit = VisibilityBit(kind)) SetFaceBit(f, bit, false);
+}
+
+int CMeshObject::IsVisibleFace(long f, int kind) {
+  const unsigned short bit = VisibilityBit(kind);
+  return bit ? TestFaceBit(f, bit) : 0;
+}
+
+void CMeshObject::VisibleAllFaces(int kind) {
+  if (kind == -1) {
+    SetAllFaceBits(FACE_VISIBLE_VIEW0 | FACE_VISIBLE_VIEW1 | FACE_VISIBLE_VIEW2 | FACE_VISIBLE_VIEW4, false);
+  } else if (unsigned short bit = VisibilityBit(kind)) {
+    SetAllFaceBits(bit, false);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Materials
+//
+// A mesh holds one reference on each material through its list. Besides, for
+// every material it took from the engine's list (and every material it had
+// the engine create) it holds one reference on the engine's list entry, and
+// gives exactly that one back when the material leaves the mesh: a material
+// the mesh created leaves the engine with its last mesh, one that came from
+// the engine's library stays there.
+
+bool CMeshObject::IsDefaultMaterial(const CMaterial* m) const {
+  return m && m_Engine && m == m_Engine->GetDefaultObjectMaterial();
+}
+
+void CMeshObject::EnsureDefaultFirst() {
+  CMaterial* def = m_Engine ? m_Engine->GetDefaultObjectMaterial() : nullptr;
+  if (!def || m_Materials.Index(def) == 0) return;
+  if (m_Materials.Find(def)) return;  // listed elsewhere: leave the order alone
+  // A mesh made before the default material existed: put it in front and
+  // keep every face on the material it had.
+  m_Materials.AddTop(def);
+  for (long f = 0; f < m_FaceCount; ++f) ++m_FaceMaterials[f];
+}
+
+void CMeshObject::AppendMaterial(CMaterial& m) {
+  m_Materials.AddBottom(&m);
+  if (!m_Engine || IsDefaultMaterial(&m)) return;
+  if (SimpleNode<CMaterial>* node = m_Engine->MaterialList().Find(&m)) {
+    node->AddRef();
+    m_EngineMaterials.push_back(&m);
+  }
+}
+
+void CMeshObject::DropMaterial(CMaterial& m) {
+  m.AddRef();  // keep m alive until we are done with it
+  m_Materials.Remove(&m);
+  auto held = std::find(m_EngineMaterials.begin(), m_EngineMaterials.end(), &m);
+  if (held != m_EngineMaterials.end()) {
+    m_EngineMaterials.erase(held);
+    if (m_Engine) m_Engine->ReleaseMaterial(&m);
+  }
+  m.Release();
+}
+
+long CMeshObject::MaterialSlot(CMaterial& m) {
+  if (IsDefaultMaterial(&m)) {
+    EnsureDefaultFirst();
+    return m_Materials.Index(&m);
+  }
+  long index = m_Materials.Index(&m);
+  if (index < 0) {
+    AppendMaterial(m);
+    index = m_Materials.Count() - 1;
+  }
+  return index;
+}
+
+CMaterial* CMeshObject::AddMaterial() {
+  if (!m_Engine) return nullptr;
+  CMaterial* m = m_Engine->CreateMaterial();
+  if (!m) return nullptr;
+  m->SetDiffuse(1, 1, 1);
+  m->GetMaterial().specular = {0, 0, 0, m->GetMaterial().specular.a};
+  m->GetMaterial().emissive = {0, 0, 0, m->GetMaterial().emissive.a};
+  m_Materials.AddBottom(m);
+  m_EngineMaterials.push_back(m);  // the creation's entry is this mesh's
+  return m;
+}
+
+CMaterial* CMeshObject::AddMaterial(const CString& /*name*/) { return AddMaterial(); }
+
+CMaterial* CMeshObject::AddMaterial(CMaterial& m) {
+  if (m_Materials.Find(&m)) return &m;
+  if (IsDefaultMaterial(&m)) {
+    EnsureDefaultFirst();
+    return &m;
+  }
+  if (!m_Engine || !m_Engine->MaterialList().Find(&m)) return nullptr;
+  AppendMaterial(m);
+  return &m;
+}
+
+LONG CMeshObject::ReleaseMaterial(CMaterial& m) {
+  const long n = m_Materials.Index(&m);
+  if (n < 0) return E_FAIL;
+  if (n == 0 && IsDefaultMaterial(&m)) return E_FAIL;  // position 0 is the default's for good
+  for (long f = 0; f < m_FaceCount; ++f) {
+    if (m_FaceMaterials[f] == n)
+      m_FaceMaterials[f] = 0;
+    else if (m_FaceMaterials[f] > n)
+      --m_FaceMaterials[f];
+  }
+  RebuildFaceMaterials();
+  DropMaterial(m);
+  ++m_NeedUpdate;
+  return 0;
+}
+
+CMaterial* CMeshObject::GetMaterial(long i) {
+  if (i < 0 || i >= m_Materials.Count()) return nullptr;
+  SimpleNode<CMaterial>* n = m_Materials.GetAt(i);
+  return n ? n->Node() : nullptr;
+}
+
+long CMeshObject::GetMaterialIndex(CMaterial& m) { return m_Materials.Index(&m); }
+
+LONG CMeshObject::SetFaceMaterial(long f, CMaterial& m) {
+  if (!ValidFace(f)) return E_FAIL;
+  const long index = MaterialSlot(m);
+  if (index < 0) return E_FAIL;
+  m_FaceMaterials[f] = static_cast<LONG>(index);
+  m_SameMaterialDirty = true;
+  ++m_NeedUpdate;
+  return 0;
+}
+
+LONG CMeshObject::SetFaceMaterialIndex(long f, int index) {
+  if (!ValidFace(f) || index < 0) return E_FAIL;
+  m_FaceMaterials[f] = index;
+  m_SameMaterialDirty = true;
+  ++m_NeedUpdate;
+  return 0;
+}
+
+long CMeshObject::GetFaceMaterialIndex(long f) { return ValidFace(f) ? m_FaceMaterials[f] : -1; }
+
+CMaterial* CMeshObject::GetFaceMaterial(long f) { return ValidFace(f) ? GetMaterial(m_FaceMaterials[f]) : nullptr; }
+
+void CMeshObject::RebuildFaceMaterials() {
+  m_SameMaterial = 1;
+  for (long f = 1; f < m_FaceCount; ++f)
+    if (m_FaceMaterials[f] != m_FaceMaterials[0]) {
+      m_SameMaterial = 0;
+      break;
+    }
+  m_SameMaterialDirty = false;
+}
+
+int CMeshObject::GetSameMaterial() {
+  if (m_SameMaterialDirty) RebuildFaceMaterials();
+  return m_SameMaterial;
+}
+
+LONG CMeshObject::SetAllFacesSameMaterial(CMaterial& m, int recurse) {
+  LONG result = E_FAIL;
+  if (AddMaterial(m)) {
+    const long index = m_Materials.Index(&m);
+    if (index >= 0) {
+      std::fill(m_FaceMaterials.begin(), m_FaceMaterials.begin() + m_FaceCount, static_cast<LONG>(index));
+      m_SameMaterial = 1;
+      m_SameMaterialDirty = false;
+      ++m_NeedUpdate;
+      result = 0;
+    }
+  }
+  if (recurse)
+    for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetAllFacesSameMaterial(m, recurse);
+  return result;
+}
+
+CMaterial* CMeshObject::SetMaterial(CMaterial& m, int index) {
+  const long count = m_Materials.Count();
+  CMaterial* target = nullptr;
+  if (count == 0) {
+    if (m_Engine && m_Engine->MaterialList().Find(&m)) {
+      AppendMaterial(m);
+      target = &m;
+    }
+  } else {
+    target = GetMaterial(std::clamp<long>(index, 0, count - 1));
+    if (target && target != &m) target->SetMaterial(m.GetMaterial());
+  }
+  HostRequestRefresh(REFRESH_RENDER);
+  return target;
+}
+
+// ---------------------------------------------------------------------------
+// Textures
+//
+// A texture belongs to at most one mesh. The mesh holds one reference through
+// its list; when the texture leaves the last mesh, the engine's entry goes.
+
+bool CMeshObject::OtherMeshHasTexture(const CTexture& t) const {
+  if (!m_Engine) return false;
+  for (SimpleNode<CMeshObject>* n = m_Engine->ObjectList().Head(); n; n = n->Next()) {
+    const CMeshObject* mesh = n->Node();
+    if (mesh && mesh != this && mesh->m_Textures.Find(&t)) return true;
+  }
+  return false;
+}
+
+void CMeshObject::GiveBackTexture(CTexture& t) {
+  if (!m_Engine || OtherMeshHasTexture(t)) return;
+  if (t.GetRTIType() == RTI_FUNCTURE && m_Engine->FunctureList().Find(static_cast<CFuncture*>(&t)))
+    m_Engine->ReleaseFuncture(static_cast<CFuncture&>(t));
+  else
+    m_Engine->ReleaseTexture(t);
+}
+
+void CMeshObject::RemoveTextureAt(long n) {
+  for (long f = 0; f < m_FaceCount; ++f) {
+    if (m_FaceTextures[f] == n)
+      m_FaceTextures[f] = -1;
+    else if (m_FaceTextures[f] > n)
+      --m_FaceTextures[f];
+  }
+  if (SimpleNode<CTexture>* node = m_Textures.GetAt(n)) m_Textures.Remove(node);
+  RebuildFaceTextures();
+  ++m_NeedUpdate;
+}
+
+CTexture* CMeshObject::AddTexture() {
+  if (!m_Engine) return nullptr;
+  CTexture* t = m_Engine->CreateTexture();
+  if (t) m_Textures.AddBottom(t);
+  return t;
+}
+
+CTexture* CMeshObject::AddTexture(const CString& file) {
+  if (!m_Engine) return nullptr;
+  CTexture* t = m_Engine->CreateTexture(file);
+  if (t) m_Textures.AddBottom(t);
+  return t;
+}
+
+CTexture* CMeshObject::AddFaceTexture() { return FitFaceTexture(AddTexture()); }
+
+CTexture* CMeshObject::AddFaceTexture(const CString& file) { return FitFaceTexture(AddTexture(file)); }
+
+CTexture* CMeshObject::FitFaceTexture(CTexture* t) {
+  if (!t) return nullptr;
+  std::vector<long> faces;
+  D3DVECTOR sum(0, 0, 0);
+  for (long f = 0; f < m_FaceCount; ++f) {
+    if ((m_FaceFlags[f] & FACE_SELECTED) && !(m_FaceFlags[f] & FACE_HIDDEN)) {
+      faces.push_back(f);
+      D3DVECTOR n;
+      GetFaceNormal(f, &n);
+      sum = sum + n;
+    }
+  }
+  // The texture looks along the faces' mean normal; its up vector is world
+  // +Y made square to that direction (+X when the direction is vertical).
+  D3DVECTOR dir = d3dmath::Unit(sum);
+  if (dir == D3DVECTOR(0, 0, 0)) dir = D3DVECTOR(0, 0, 1);
+  D3DVECTOR up = D3DVECTOR(0, 1, 0) - dir * d3dmath::Dot(dir, D3DVECTOR(0, 1, 0));
+  if (d3dmath::Length(up) < 1e-4f) up = D3DVECTOR(1, 0, 0) - dir * d3dmath::Dot(dir, D3DVECTOR(1, 0, 0));
+  up = d3dmath::Unit(up);
+  const D3DVECTOR side = d3dmath::Cross(dir, up);
+  D3DMATRIX axes = d3dmath::IdentityMatrix();
+  axes._11 = side.x, axes._21 = side.y, axes._31 = side.z;
+  axes._12 = up.x, axes._22 = up.y, axes._32 = up.z;
+  axes._13 = dir.x, axes._23 = dir.y, axes._33 = dir.z;
+
+  Unlogged(*t, [&] {
+    t->SetAxes(axes);
+    // Extent of the faces' vertices, each taken once, in the texture's frame.
+    const D3DMATRIX toLocal = d3dmath::PivotMatrix(d3dmath::IdentityMatrix(), t->GetAxes());
+    std::vector<char> taken(static_cast<size_t>(m_VertexCount), 0);
+    D3DVECTOR lo, hi;
+    bool any = false;
+    for (long f : faces)
+      for (unsigned short v : m_Faces[f].v) {
+        if (taken[v]) continue;
+        taken[v] = 1;
+        const D3DVECTOR l = d3dmath::TransformVector(WorldVertex(v), toLocal);
+        if (!any) {
+          lo = hi = l;
+          any = true;
+        }
+        lo = D3DVECTOR(std::min(lo.x, l.x), std::min(lo.y, l.y), std::min(lo.z, l.z));
+        hi = D3DVECTOR(std::max(hi.x, l.x), std::max(hi.y, l.y), std::max(hi.z, l.z));
+      }
+    if (!any) return;
+    // A little room on every side: flat faces have no depth at all, and the
+    // volume test must not lose the outermost vertices to rounding.
+    const float big = std::max({std::fabs(lo.x), std::fabs(lo.y), std::fabs(lo.z), std::fabs(hi.x), std::fabs(hi.y),
+                                std::fabs(hi.z), 1.0f});
+    const float pad = big * 1e-4f;
+    lo = lo - D3DVECTOR(pad, pad, pad);
+    hi = hi + D3DVECTOR(pad, pad, pad);
+    const D3DMATRIX toWorld = d3dmath::PivotMatrix(t->GetAxes(), d3dmath::IdentityMatrix());
+    t->SetPosition(d3dmath::TransformVector(lo, toWorld), 0);
+    t->SetScale(hi - lo);
+  });
+
+  for (long f : faces) {
+    TextureFace(f);
+    SetFaceTexture(f, *t);
+  }
+  CalculateTextures();
+  return t;
+}
+
+LONG CMeshObject::ReleaseTexture(CTexture& t) {
+  const long n = m_Textures.Index(&t);
+  if (n < 0) return E_FAIL;
+  t.AddRef();
+  RemoveTextureAt(n);
+  GiveBackTexture(t);
+  t.Release();
+  return 0;
+}
+
+LONG CMeshObject::SetFaceTexture(long f, CTexture& t) {
+  if (!ValidFace(f)) return E_FAIL;
+  long index = m_Textures.Index(&t);
+  if (index < 0) {
+    if (OtherMeshHasTexture(t)) return E_FAIL;
+    m_Textures.AddBottom(&t);
+    index = m_Textures.Count() - 1;
+  }
+  m_FaceTextures[f] = static_cast<LONG>(index);
+  m_SameTextureDirty = true;
+  ++m_NeedUpdate;
+  return 0;
+}
+
+LONG CMeshObject::SetFaceTexture(long f, long index) {
+  if (!ValidFace(f) || index < -1 || index >= m_Textures.Count()) return E_FAIL;
+  m_FaceTextures[f] = static_cast<LONG>(index);
+  m_SameTextureDirty = true;
+  ++m_NeedUpdate;
+  return 0;
+}
+
+LONG CMeshObject::SetFaceTextureIndex(long f, int index) { return SetFaceTexture(f, static_cast<long>(index)); }
+
+long CMeshObject::GetFaceTextureIndex(long f) { return ValidFace(f) ? m_FaceTextures[f] : -1; }
+
+CTexture* CMeshObject::GetFaceTexture(long f) { return ValidFace(f) ? GetTexture(m_FaceTextures[f]) : nullptr; }
+
+CTexture* CMeshObject::GetTexture(long i) {
+  if (i < 0 || i >= m_Textures.Count()) return nullptr;
+  SimpleNode<CTexture>* n = m_Textures.GetAt(i);
+  return n ? n->Node() : nullptr;
+}
+
+long CMeshObject::GetTextureIndex(CTexture& t) { return m_Textures.Index(&t); }
+
+void CMeshObject::RebuildFaceTextures() {
+  m_SameTexture = 1;
+  for (long f = 1; f < m_FaceCount; ++f)
+    if (m_FaceTextures[f] != m_FaceTextures[0]) {
+      m_SameTexture = 0;
+      break;
+    }
+  m_SameTextureDirty = false;
+}
+
+int CMeshObject::GetSameTexture() {
+  if (m_SameTextureDirty) RebuildFaceTextures();
+  return m_SameTexture;
+}
+
+LONG CMeshObject::CalculateTextures() {
+  // Coordinates that came with the file stay as they are.
+  if (m_TextureIndicesLocked) return 0;
+  // Each texture computes the coordinates of the faces it covers; textures
+  // without that ability leave the coordinates the vertices already have.
+  return 0;
+}
+
+CFuncture* CMeshObject::AddFuncture() {
+  if (!m_Engine) return nullptr;
+  CFuncture* f = m_Engine->CreateFuncture();
+  if (f) m_Textures.AddBottom(f);
+  return f;
+}
+
+CFuncture* CMeshObject::AddFuncture(const CString& file) {
+  if (!m_Engine) return nullptr;
+  CFuncture* f = m_Engine->CreateFuncture(file);
+  if (f) m_Textures.AddBottom(f);
+  return f;
+}
+
+LONG CMeshObject::ReleaseFuncture(CFuncture& f) {
+  f.AddRef();
+  if (m_Engine) m_Engine->ReleaseFuncture(f);
+  const long n = m_Textures.Index(&f);
+  if (n >= 0) RemoveTextureAt(n);
+  f.Release();
+  return n >= 0 ? 0 : E_FAIL;
+}
+
+// ---------------------------------------------------------------------------
+// Hierarchy
+
+namespace {
+bool SubtreeHolds(CMeshObject* root, const CMeshObject* target) {
+  if (root == target) return true;
+  for (SimpleNode<CMeshObject>* n = root->ChildList().Head(); n; n = n->Next())
+    if (n->Node() && SubtreeHolds(n->Node(), target)) return true;
+  return false;
+}
+}  // namespace
+
 LONG CMeshObject::AddChild(CMeshObject* child) {
-  if (!child || child == this) return E_FAIL;
+  if (!child || m_Children.Find(child) || SubtreeHolds(child, this)) return E_FAIL;
   m_Children.AddBottom(child);
   return 0;
 }
 
-LONG CMeshObject::Load(const CString& /*file*/) { return E_FAIL; }
+CMeshObject* CMeshObject::FindParentObject() {
+  if (!m_Engine) return nullptr;
+  for (SimpleNode<CMeshObject>* n = m_Engine->ObjectList().Head(); n; n = n->Next())
+    if (n->Node() && n->Node()->ChildList().Find(this)) return n->Node();
+  return nullptr;
+}
+
+int CMeshObject::FindAndRemoveChild(CMeshObject* m, SimpleList<CMeshObject>* list) {
+  if (!list) return 0;
+  if (SimpleNode<CMeshObject>* node = list->Find(m)) {
+    list->Remove(node);
+    return 1;
+  }
+  for (SimpleNode<CMeshObject>* n = list->Head(); n; n = n->Next())
+    if (n->Node() && FindAndRemoveChild(m, &n->Node()->ChildList())) return 1;
+  return 0;
+}
+
+long CMeshObject::CountVertices(long n) {
+  n += m_VertexCount;
+  for (SimpleNode<CMeshObject>* c = m_Children.Head(); c; c = c->Next()) n = c->Node()->CountVertices(n);
+  return n;
+}
+
+long CMeshObject::CountFaces(long n) {
+  n += m_FaceCount;
+  for (SimpleNode<CMeshObject>* c = m_Children.Head(); c; c = c->Next()) n = c->Node()->CountFaces(n);
+  return n;
+}
+
+long CMeshObject::CountMaterials(long n) {
+  n += m_Materials.Count();
+  for (SimpleNode<CMeshObject>* c = m_Children.Head(); c; c = c->Next()) n = c->Node()->CountMaterials(n);
+  return n;
+}
+
+long CMeshObject::CountTextures(long n) {
+  n += m_Textures.Count();
+  for (SimpleNode<CMeshObject>* c = m_Children.Head(); c; c = c->Next()) n = c->Node()->CountTextures(n);
+  return n;
+}
+
+// ---------------------------------------------------------------------------
+// Placement
+
+LONG CMeshObject::SetPosition(const D3DVECTOR& p, int moveChildren) {
+  const D3DVECTOR old = m_Position;
+  m_ScaleOrigin = old;
+  const LONG result = CFrameObject::SetPosition(p, moveChildren);
+  if (result >= 0) {
+    const D3DVECTOR offset = m_Position - old;
+    if (moveChildren)
+      for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
+        CMeshObject* child = n->Node();
+        Unlogged(*child, [&] { child->SetPosition(child->GetPosition() + offset, moveChildren); });
+      }
+    for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) {
+      CTexture* t = n->Node();
+      Unlogged(*t, [&] { t->SetPosition(t->GetPosition() + offset, 0); });
+    }
+  }
+  RecalcViews(1, 1, 1, 1);
+  ++m_NeedUpdate;
+  return result;
+}
+
+void CMeshObject::SetScaleAboutParent(int on) { g_ScaleAboutParent = on; }
+int CMeshObject::GetScaleAboutParent() { return g_ScaleAboutParent; }
+
+void CMeshObject::SetScale(float x, float y, float z) { ApplyScale(x, y, z, nullptr, -1); }
+void CMeshObject::SetScale_X(float x) { ApplyScale(x, 1, 1, nullptr, 0); }
+void CMeshObject::SetScale_Y(float y) { ApplyScale(1, y, 1, nullptr, 1); }
+void CMeshObject::SetScale_Z(float z) { ApplyScale(1, 1, z, nullptr, 2); }
+
+void CMeshObject::ApplyScale(float x, float y, float z, const D3DVECTOR* pivot, int axis) {
+  if (x == 0 && y == 0 && z == 0) return;
+  m_ScaleOrigin = m_Position;
+  // Inside a hierarchy the children spread about the mesh being scaled.
+  if (g_ScaleAboutParent && pivot)
+    Unlogged(*this, [&] { SetPosition(*pivot + Scaled(m_Position - *pivot, x, y, z), 0); });
+  // Textures keep covering the faces they were fitted to.
+  for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) {
+    CTexture* t = n->Node();
+    Unlogged(*t, [&] {
+      t->SetPosition(m_Position + Scaled(t->GetPosition() - m_Position, x, y, z), 0);
+      t->SetScale(Scaled(t->GetScale(), x, y, z));
+    });
+  }
+  for (long i = 0; i < m_VertexCount; ++i) {
+    if (m_VertexFlags[i] & (VERTEX_LOCKED | VERTEX_HIDDEN)) continue;
+    MeshVertex& v = m_Vertices[i];
+    v.x *= x;
+    v.y *= y;
+    v.z *= z;
+    CalcView(i, 1, 1, 1, 1);
+  }
+  // The frame object records the factors for undo.
+  switch (axis) {
+    case 0: CFrameObject::SetScale_X(x); break;
+    case 1: CFrameObject::SetScale_Y(y); break;
+    case 2: CFrameObject::SetScale_Z(z); break;
+    // The vector form, called by name: the float form would come back here.
+    default: CFrameObject::SetScale(D3DVECTOR(x, y, z)); break;
+  }
+  ++m_NeedUpdate;
+  // A mirror turns faces away from the views they faced; the winding stays.
+  if (x < 0 || y < 0 || z < 0) CalculateVisibleFaces();
+  const D3DVECTOR top = pivot ? *pivot : m_Position;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
+    CMeshObject* child = n->Node();
+    Unlogged(*child, [&] { child->ApplyScale(x, y, z, &top, axis); });
+  }
+}
+
+void CMeshObject::SetDrawBox(int draw, int recurse) {
+  m_DrawBox = draw;
+  if (recurse)
+    for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetDrawBox(draw, recurse);
+}
+
+void CMeshObject::SetVisible(int visible) {
+  m_Visible = visible;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetVisible(visible);
+}
+
+void CMeshObject::SetRenderOrientation(D3DMATRIX& m) {
+  m_RenderOrientation = m;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetRenderOrientation(m);
+}
+
+void CMeshObject::SetRenderPosition(D3DVECTOR& p) {
+  m_RenderPosition = p;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetRenderPosition(p);
+}
+
+void CMeshObject::SetRenderInfo(const RenderInfo& info, int recurse) {
+  m_RenderInfo = info;
+  if (recurse)
+    for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetRenderInfo(info, recurse);
+}
+
+// ---------------------------------------------------------------------------
+// Animation
+
+void CMeshObject::SetRotation(const D3DVECTOR& axis, float angle) {
+  m_RotationAxis = axis;
+  m_RotationAngle = angle;
+  m_RotationProgress = 0.0f;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetRotation(axis, angle);
+}
+
+void CMeshObject::SetRotation(float x, float y, float z, float angle) { SetRotation(D3DVECTOR(x, y, z), angle); }
+void CMeshObject::SetRotationVector(const D3DVECTOR& axis) { SetRotation(axis, m_RotationAngle); }
+void CMeshObject::SetRotationAngle(float angle) { SetRotation(m_RotationAxis, angle); }
+
+// ---------------------------------------------------------------------------
+// Recalculation
+
+LONG CMeshObject::ReCalcAll(int) {
+  CalculateObjectBox();
+  CalculateTextures();
+  RecalcViews(1, 1, 1, 1);
+  GenerateVertexNormals();
+  CalculateVisibleFaces();
+  m_NeedUpdate = 0;
+  return 0;
+}
+
+LONG CMeshObject::CalculateObjectBox() {
+  if (!m_NeedUpdate) return 0;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->CalculateObjectBox();
+  D3DVECTOR lo(10000000.0f, 10000000.0f, 10000000.0f);
+  D3DVECTOR hi(-10000000.0f, -10000000.0f, -10000000.0f);
+  auto widen = [&](const D3DVECTOR& a, const D3DVECTOR& b) {
+    lo = D3DVECTOR(std::min(lo.x, a.x), std::min(lo.y, a.y), std::min(lo.z, a.z));
+    hi = D3DVECTOR(std::max(hi.x, b.x), std::max(hi.y, b.y), std::max(hi.z, b.z));
+  };
+  for (long i = 0; i < m_VertexCount; ++i) {
+    const D3DVECTOR w = WorldVertex(i);
+    widen(w, w);
+  }
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
+    const CD3DBox& box = n->Node()->GetObjectBox();
+    widen(box.m_Min, box.m_Max);
+  }
+  return SetObjectBox(lo, hi);
+}
+
+LONG CMeshObject::GenerateVertexNormals() {
+  if (!m_NeedUpdate) return 0;
+  if (m_FaceCount > 0) {
+    // Normals do not depend on where the mesh stands: the stored
+    // coordinates serve as well as world ones.
+    std::vector<D3DVECTOR> positions(static_cast<size_t>(m_VertexCount));
+    std::vector<D3DVECTOR> normals(static_cast<size_t>(m_VertexCount));
+    for (long i = 0; i < m_VertexCount; ++i)
+      positions[i] = D3DVECTOR(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
+    ComputeVertexNormals(positions.data(), m_VertexCount, m_Faces.data(), m_FaceCount, normals.data());
+    for (long i = 0; i < m_VertexCount; ++i) {
+      m_Vertices[i].nx = normals[i].x;
+      m_Vertices[i].ny = normals[i].y;
+      m_Vertices[i].nz = normals[i].z;
+    }
+  }
+  FreeVBS();
+  CalculateVBS();
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->GenerateVertexNormals();
+  return 0;
+}
+
+LONG CMeshObject::RecalculateFaceNormals() {
+  // GenerateVertexNormals passes itself on to the children unless this mesh
+  // has nothing to do; then the children are asked directly.
+  if (m_NeedUpdate) return GenerateVertexNormals();
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->RecalculateFaceNormals();
+  return 0;
+}
+
+namespace {
+
+struct Cell {
+  int64_t x, y, z;
+  bool operator==(const Cell& o) const { return x == o.x && y == o.y && z == o.z; }
+};
+
+struct CellHash {
+  size_t operator()(const Cell& c) const {
+    uint64_t h = static_cast<uint64_t>(c.x) * 0x9E3779B97F4A7C15ull;
+    h ^= static_cast<uint64_t>(c.y) * 0xC2B2AE3D27D4EB4Full + (h << 6) + (h >> 2);
+    h ^= static_cast<uint64_t>(c.z) * 0x165667B19E3779F9ull + (h << 6) + (h >> 2);
+    return static_cast<size_t>(h);
+  }
+};
+
+int64_t CellOf(double coordinate, double size) {
+  const double q = std::floor(coordinate / size);
+  constexpr double kLimit = 4e18;  // well inside int64_t, with room for the neighbours
+  return static_cast<int64_t>(std::clamp(q, -kLimit, kLimit));
+}
+
+}  // namespace
+
+LONG CMeshObject::MergeVertices(float tolerance) {
+  const long count = m_VertexCount;
+  std::vector<long> remap;
+  std::vector<char> marked;
+  try {
+    remap.resize(static_cast<size_t>(count));
+    marked.assign(static_cast<size_t>(count), 0);
+  } catch (const std::bad_alloc&) {
+    return E_FAIL;
+  }
+  std::iota(remap.begin(), remap.end(), 0L);
+  for (long i = 0; i < count; ++i) m_VertexFlags[i] &= static_cast<unsigned short>(~VERTEX_MARKED);
+
+  MeshProgress progress(m_Engine, this);
+  progress.Stage("Marking for deletion ...", count);
+  const double tol = tolerance;
+  if (tol > 0 && count > 1) {
+    // Vertices go into cubic cells twice the tolerance wide, so that two
+    // vertices closer than the tolerance always sit in the same or in
+    // neighbouring cells, whatever the rounding. Each vertex is then compared
+    // with the still unmarked vertices of the 27 cells around it, and a
+    // vertex leaves its cell once it is marked.
+    const double size = 2.0 * tol;
+    std::unordered_map<Cell, std::vector<long>, CellHash> cells;
+    cells.reserve(static_cast<size_t>(count));
+    std::vector<Cell> cellOf(static_cast<size_t>(count));
+    std::vector<char> placed(static_cast<size_t>(count), 0);
+    for (long i = 0; i < count; ++i) {
+      const MeshVertex& v = m_Vertices[i];
+      if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) continue;  // never closer than anything
+      cellOf[i] = Cell{CellOf(v.x, size), CellOf(v.y, size), CellOf(v.z, size)};
+      placed[i] = 1;
+      cells[cellOf[i]].push_back(i);
+    }
+    const double tol2 = tol * tol;
+    for (long i = 0; i < count; ++i) {
+      progress.Step(i);
+      if (marked[i] || !placed[i]) continue;
+      const MeshVertex& a = m_Vertices[i];
+      const Cell& c = cellOf[i];
+      for (int dx = -1; dx <= 1; ++dx)
+        for (int dy = -1; dy <= 1; ++dy)
+          for (int dz = -1; dz <= 1; ++dz) {
+            auto it = cells.find(Cell{c.x + dx, c.y + dy, c.z + dz});
+            if (it == cells.end()) continue;
+            std::vector<long>& members = it->second;
+            for (size_t k = 0; k < members.size();) {
+              const long j = members[k];
+              const MeshVertex& b = m_Vertices[j];
+              const double ex = double(a.x) - b.x, ey = double(a.y) - b.y, ez = double(a.z) - b.z;
+              if (j > i && ex * ex + ey * ey + ez * ez < tol2) {
+                marked[j] = 1;
+                remap[j] = i;
+                m_VertexFlags[j] |= VERTEX_MARKED;
+                members[k] = members.back();
+                members.pop_back();
+              } else {
+                ++k;
+              }
+            }
+          }
+    }
+  }
+
+  progress.Stage("Remapping ...", m_FaceCount);
+  for (long f = 0; f < m_FaceCount; ++f) {
+    progress.Step(f);
+    for (unsigned short& v : m_Faces[f].v) v = static_cast<unsigned short>(remap[v]);
+  }
+
+  progress.Stage("Releasing vertices ...", count);
+  CompactVertices(marked);
+
+  progress.Stage("Releasing faces ...", m_FaceCount);
+  std::vector<char> collapsed(static_cast<size_t>(m_FaceCount), 0);
+  bool anyCollapsed = false;
+  for (long f = 0; f < m_FaceCount; ++f) {
+    const MeshFace& face = m_Faces[f];
+    if (face.v[0] == face.v[1] || face.v[1] == face.v[2] || face.v[0] == face.v[2]) collapsed[f] = 1, anyCollapsed = true;
+  }
+  if (anyCollapsed) RemoveFaces(collapsed);
+
+  if (m_VertexCount < 3) {
+    // Too few vertices for a triangle: nothing of the mesh is left.
+    if (m_FaceCount > 0) RemoveFaces(std::vector<char>(static_cast<size_t>(m_FaceCount), 1));
+    m_VertexCount = 0;
+    m_FaceCount = 0;
+    m_SelectedVertexCount = 0;
+    m_SelectedFaceCount = 0;
+  }
+  ++m_NeedUpdate;
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// View coordinates and render data. The editing panes keep their own screen
+// offsets per vertex and the renderer its vertex buffer; both are filled in by
+// the view and render code, which the mesh calls at these points.
+
+LONG CMeshObject::RecalcViews(int, int, int, int) { return 0; }
+LONG CMeshObject::CalcView(long vertex, int, int, int, int) { return ValidVertex(vertex) ? 0 : E_FAIL; }
+LONG CMeshObject::FreeVBS() { return 0; }
+LONG CMeshObject::CalculateVBS() { return 0; }
+LONG CMeshObject::Render(int /*alphaPass*/) { return 0; }
+
+// ---------------------------------------------------------------------------
+// Picking
+
+int CMeshObject::IsFaceRayHit(long f, D3DVECTOR& p, D3DVECTOR& q, D3DVECTOR* hit, int segment) {
+  if (!ValidFace(f)) return 0;
+  return IsRayHit(WorldVertex(m_Faces[f].v[0]), WorldVertex(m_Faces[f].v[1]), WorldVertex(m_Faces[f].v[2]), p, q,
+                  hit, segment);
+}
+
+int CMeshObject::IsRayHit(const D3DVECTOR& a, const D3DVECTOR& b, const D3DVECTOR& c, const D3DVECTOR& p,
+                          const D3DVECTOR& q, D3DVECTOR* hit, int segment) {
+  // All in double: the inside test must not lose edges and corners.
+  const double e1[3] = {double(b.x) - a.x, double(b.y) - a.y, double(b.z) - a.z};
+  const double e2[3] = {double(c.x) - a.x, double(c.y) - a.y, double(c.z) - a.z};
+  double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+  const double len = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+  if (!(len > 0) || !std::isfinite(len)) return 0;  // no triangle
+  for (double& v : n) v /= len;
+  const double dir[3] = {double(q.x) - p.x, double(q.y) - p.y, double(q.z) - p.z};
+  const double dirLength = std::sqrt(dir[0] * dir[0] + dir[1] * dir[1] + dir[2] * dir[2]);
+  const double along = dir[0] * n[0] + dir[1] * n[1] + dir[2] * n[2];
+  if (!(std::fabs(along) > 1e-12 * dirLength)) return 0;  // parallel to the plane, or p == q
+  const double d = a.x * n[0] + a.y * n[1] + a.z * n[2];
+  const double t = (d - (p.x * n[0] + p.y * n[1] + p.z * n[2])) / along;
+  const double h[3] = {p.x + dir[0] * t, p.y + dir[1] * t, p.z + dir[2] * t};
+  if (hit) *hit = D3DVECTOR(static_cast<float>(h[0]), static_cast<float>(h[1]), static_cast<float>(h[2]));
+
+  constexpr double kEdge = 1e-6;
+  if (t < -kEdge) return 0;                // behind p
+  if (segment && t > 1 + kEdge) return 0;  // beyond q
+
+  // h - a = s·e1 + u·e2, solved in the coordinate plane the triangle is least
+  // slanted against (the normal's largest component is left out).
+  int drop = 0;
+  if (std::fabs(n[1]) > std::fabs(n[drop])) drop = 1;
+  if (std::fabs(n[2]) > std::fabs(n[drop])) drop = 2;
+  const int i = drop == 0 ? 1 : 0;
+  const int j = drop == 2 ? 1 : 2;
+  const double r[3] = {h[0] - a.x, h[1] - a.y, h[2] - a.z};
+  const double det = e1[i] * e2[j] - e1[j] * e2[i];
+  if (det == 0) return 0;
+  const double s = (r[i] * e2[j] - r[j] * e2[i]) / det;
+  const double u = (e1[i] * r[j] - e1[j] * r[i]) / det;
+  return (s >= -kEdge && u >= -kEdge && s + u <= 1 + kEdge) ? 1 : 0;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+void CMeshObject::SetFullPath(const CString& path) {
+  m_FullPath = path;
+  m_Directory = PathDirectory(path);
+}
+
+LONG CMeshObject::Load(const CString& path) {
+  SetFullPath(path);
+  LONG result = E_FAIL;
+  // Names in model and workspace files may come from Windows.
+  CString file = FindFileCaseInsensitive(path);
+  if (file.empty()) file = ToNativeSeparators(path);
+  const CString upper = StrUpper(path);
+  if (EndsWith(upper, ".X")) {
+    m_LogUndoAction = 0;
+    result = ReadDirectXFile(file, m_Directory, this);
+    m_LogUndoAction = 1;
+    if (result != 0 && m_Engine) m_Engine->ReportError(result, "");
+  } else if (EndsWith(upper, ".SPS")) {
+    result = LoadSPS_Object(file, this);
+  } else if (EndsWith(upper, ".3DS")) {
+    if (Read3DStudioFile(file, m_Directory, this) == -1) {
+      HostMessageBox("Can't open file as 3D Studio File.");
+      result = E_FAIL;
+    } else {
+      result = 0;
+    }
+  } else if (EndsWith(upper, ".COB") || EndsWith(upper, ".SCN")) {
+    if (ReadCaligariFile(file, m_Directory, this) == -1) {
+      HostMessageBox("Can't open file as Caligari COB File.");
+      result = E_FAIL;
+    } else {
+      result = 0;
+    }
+  } else if (EndsWith(upper, ".RWX")) {
+    result = ReadRwxFile(file, m_Directory, this);
+    if (result != 0 && m_Engine) m_Engine->ReportError(result, "");
+  }
+  if (m_Engine) m_Engine->CheckNames();
+  ++m_NeedUpdate;
+  ReCalcAll(1);
+  SetDisplayName();
+  return result;
+}
+
+LONG CMeshObject::Save(const CString& path, int methode) {
+  SetFullPath(path);
+  const CString file = ToNativeSeparators(path);
+  LONG result = E_FAIL;
+  if (m_ExportType == 1) {
+    result = WriteDirectXFile(this, file, methode);
+    m_LastSaveMethode = methode;
+  } else if (m_ExportType == 2) {
+    result = WriteRwxFile(this, file);
+  }
+  if (result == 0) SetSaved(1);
+  return result;
+}
+
+void CMeshObject::SetSaved(int saved) {
+  CFrameObject::SetSaved(saved);
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
+  for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
+  for (SimpleNode<CMaterial>* n = m_Materials.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
+}

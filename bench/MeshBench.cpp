@@ -1,0 +1,119 @@
+// Hot paths of a full mesh: 65,536 vertices on a 256 x 256 grid, two
+// triangles per grid square.
+#include <benchmark/benchmark.h>
+
+#include <memory>
+#include <vector>
+
+#include "engine/MeshNormals.h"
+#include "engine/RenderEngine.h"
+
+namespace {
+
+constexpr int kSide = 256;  // kSide * kSide = 65,536 vertices
+
+struct Scene {
+  Scene() : engine(std::make_unique<CRenderEngine>(8)) {}
+  std::unique_ptr<CRenderEngine> engine;
+};
+
+// A wavy sheet, so that normals differ from vertex to vertex.
+void FillGrid(CMeshObject& mesh, int copies = 1) {
+  for (int y = 0; y < kSide; ++y)
+    for (int x = 0; x < kSide / copies; ++x)
+      for (int c = 0; c < copies; ++c) mesh.AddVertex(float(x), float(y), float((x * 7 + y * 3) % 5) * 0.1f);
+  const int width = kSide / copies;
+  for (int y = 0; y + 1 < kSide; ++y)
+    for (int x = 0; x + 1 < width; ++x) {
+      const long a = (y * width + x) * copies, b = a + copies, c = a + width * copies, d = c + copies;
+      mesh.AddFace(a, b, d);
+      mesh.AddFace(a, d, c);
+    }
+}
+
+void BM_AddVerticesAndFaces(benchmark::State& state) {
+  Scene scene;
+  for (auto _ : state) {
+    CMeshObject* mesh = scene.engine->CreateObject();
+    FillGrid(*mesh);
+    benchmark::DoNotOptimize(mesh->GetFaceCount());
+    state.PauseTiming();
+    scene.engine->ReleaseObject(mesh, 1);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+BENCHMARK(BM_AddVerticesAndFaces)->Unit(benchmark::kMillisecond);
+
+void BM_ReCalcAll(benchmark::State& state) {
+  Scene scene;
+  CMeshObject* mesh = scene.engine->CreateObject();
+  FillGrid(*mesh);
+  for (auto _ : state) {
+    mesh->SetNeedUpdate(1);
+    mesh->ReCalcAll(1);
+  }
+  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+BENCHMARK(BM_ReCalcAll)->Unit(benchmark::kMillisecond);
+
+void BM_VertexNormals(benchmark::State& state) {
+  Scene scene;
+  CMeshObject* mesh = scene.engine->CreateObject();
+  FillGrid(*mesh);
+  std::vector<D3DVECTOR> positions, normals(static_cast<size_t>(mesh->GetVertexCount()));
+  std::vector<MeshFace> faces;
+  for (long i = 0; i < mesh->GetVertexCount(); ++i) {
+    const MeshVertex* v = mesh->GetVertex(i);
+    positions.emplace_back(v->x, v->y, v->z);
+  }
+  for (long f = 0; f < mesh->GetFaceCount(); ++f) {
+    long a, b, c;
+    mesh->GetFaceIndices(f, &a, &b, &c);
+    MeshFace face;
+    face.v[0] = static_cast<unsigned short>(a), face.v[1] = static_cast<unsigned short>(b),
+    face.v[2] = static_cast<unsigned short>(c);
+    faces.push_back(face);
+  }
+  for (auto _ : state) {
+    ComputeVertexNormals(positions.data(), static_cast<long>(positions.size()), faces.data(),
+                         static_cast<long>(faces.size()), normals.data());
+    benchmark::DoNotOptimize(normals.data());
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(faces.size()));
+}
+BENCHMARK(BM_VertexNormals)->Unit(benchmark::kMillisecond);
+
+// Every grid point stored twice (65,536 vertices, 32,768 distinct points):
+// half the vertices merge away.
+void BM_MergeVertices(benchmark::State& state) {
+  Scene scene;
+  for (auto _ : state) {
+    state.PauseTiming();
+    CMeshObject* mesh = scene.engine->CreateObject();
+    FillGrid(*mesh, 2);
+    state.ResumeTiming();
+    mesh->MergeVertices(0.01f);
+    benchmark::DoNotOptimize(mesh->GetVertexCount());
+    state.PauseTiming();
+    scene.engine->ReleaseObject(mesh, 1);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+BENCHMARK(BM_MergeVertices)->Unit(benchmark::kMillisecond);
+
+// Nothing within reach: every vertex survives, the worst case for the
+// neighbour search that is not a degenerate input.
+void BM_MergeVerticesNothingToMerge(benchmark::State& state) {
+  Scene scene;
+  CMeshObject* mesh = scene.engine->CreateObject();
+  FillGrid(*mesh);
+  for (auto _ : state) benchmark::DoNotOptimize(mesh->MergeVertices(0.5f));
+  state.SetItemsProcessed(state.iterations() * kSide * kSide);
+}
+BENCHMARK(BM_MergeVerticesNothingToMerge)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/CMeshObject.h"
+#include "engine/Matrix.h"
+#include "engine/MeshNormals.h"
+
+namespace {
+
+MeshFace F(unsigned short a, unsigned short b, unsigned short c) {
+  MeshFace f;
+  f.v[0] = a, f.v[1] = b, f.v[2] = c;
+  return f;
+}
+
+void ExpectNear(const D3DVECTOR& got, const D3DVECTOR& want) {
+  EXPECT_NEAR(got.x, want.x, 1e-5f);
+  EXPECT_NEAR(got.y, want.y, 1e-5f);
+  EXPECT_NEAR(got.z, want.z, 1e-5f);
+}
+
+// A unit cube with its eight corners shared by twelve triangles, each wound
+// so that (B - A) x (C - A) points out of the cube.
+std::vector<MeshFace> CubeFaces(const std::vector<D3DVECTOR>& corners) {
+  const int quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+  const D3DVECTOR centre(0.5f, 0.5f, 0.5f);
+  std::vector<MeshFace> faces;
+  for (const auto& q : quads) {
+    const unsigned short t[2][3] = {{(unsigned short)q[0], (unsigned short)q[1], (unsigned short)q[2]},
+                                    {(unsigned short)q[0], (unsigned short)q[2], (unsigned short)q[3]}};
+    for (const auto& tri : t) {
+      const D3DVECTOR n =
+          d3dmath::Cross(corners[tri[1]] - corners[tri[0]], corners[tri[2]] - corners[tri[0]]);
+      const bool out = d3dmath::Dot(n, corners[tri[0]] - centre) > 0;
+      faces.push_back(out ? F(tri[0], tri[1], tri[2]) : F(tri[0], tri[2], tri[1]));
+    }
+  }
+  return faces;
+}
+
+TEST(MeshNormals, CubeCornersPointAwayFromTheCentre) {
+  std::vector<D3DVECTOR> corners;
+  for (int i = 0; i < 8; ++i) corners.emplace_back(float(i & 1), float((i >> 1) & 1), float((i >> 2) & 1));
+  const std::vector<MeshFace> faces = CubeFaces(corners);
+  ASSERT_EQ(faces.size(), 12u);
+  const std::vector<D3DVECTOR> normals = ComputeVertexNormals(corners, faces);
+  for (int i = 0; i < 8; ++i) {
+    // Some corners carry two triangles of one side and one of another; the
+    // angle weighting still gives the exact diagonal.
+    ExpectNear(normals[i], d3dmath::Unit(corners[i] - D3DVECTOR(0.5f, 0.5f, 0.5f)));
+    EXPECT_NEAR(d3dmath::Length(normals[i]), 1.0f, 1e-6f);
+  }
+}
+
+TEST(MeshNormals, AFlatGridFacesOneWayEverywhere) {
+  const int n = 5;
+  std::vector<D3DVECTOR> points;
+  for (int y = 0; y < n; ++y)
+    for (int x = 0; x < n; ++x) points.emplace_back(float(x), float(y) * 0.5f, 2.0f);
+  std::vector<MeshFace> up, down;
+  for (int y = 0; y + 1 < n; ++y)
+    for (int x = 0; x + 1 < n; ++x) {
+      const unsigned short a = y * n + x, b = a + 1, c = a + n, d = c + 1;
+      // Alternate the diagonal: the cut must not matter.
+      if ((x + y) % 2) {
+        up.push_back(F(a, b, d)), up.push_back(F(a, d, c));
+      } else {
+        up.push_back(F(a, b, c)), up.push_back(F(b, d, c));
+      }
+    }
+  for (const MeshFace& f : up) down.push_back(F(f.v[0], f.v[2], f.v[1]));
+  for (const D3DVECTOR& normal : ComputeVertexNormals(points, up)) ExpectNear(normal, D3DVECTOR(0, 0, 1));
+  for (const D3DVECTOR& normal : ComputeVertexNormals(points, down)) ExpectNear(normal, D3DVECTOR(0, 0, -1));
+}
+
+TEST(MeshNormals, UnusedVerticesAndDegenerateFacesGiveNothing) {
+  const std::vector<D3DVECTOR> points = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {2, 0, 0}, {5, 5, 5}, {3, 0, 0}};
+  // Face 2 lies on a line (zero area) and tilts nothing; vertex 4 is unused;
+  // vertex 5 appears only in a zero-area face; the last face names a vertex
+  // that does not exist.
+  const std::vector<MeshFace> faces = {F(0, 1, 2), F(0, 3, 1), F(1, 3, 5), F(0, 1, 9)};
+  const std::vector<D3DVECTOR> normals = ComputeVertexNormals(points, faces);
+  ExpectNear(normals[0], D3DVECTOR(0, 0, 1));
+  ExpectNear(normals[1], D3DVECTOR(0, 0, 1));
+  EXPECT_EQ(normals[3], D3DVECTOR(0, 0, 0));  // only in the flat face (0,3,1)
+  EXPECT_EQ(normals[4], D3DVECTOR(0, 0, 0));
+  EXPECT_EQ(normals[5], D3DVECTOR(0, 0, 0));
+  for (const D3DVECTOR& v : normals) EXPECT_FALSE(std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z));
+}
+
+}  // namespace
