@@ -69,10 +69,31 @@ void CFrameObject::RecordMove(const D3DVECTOR& position, int flag) {
                                    Callback::Make(this, &CFrameObject::SetPositionUndoRedoCallBack)));
 }
 
-void CFrameObject::RecordScale(const D3DVECTOR& factor, const D3DVECTOR& previous) {
+ItemStates CFrameObject::CaptureBeforeScale() {
+  ItemStates before;
+  if (m_LogUndoAction == 1) CaptureState(before, 1, 1);
+  return before;
+}
+
+void CFrameObject::RecordScale(const D3DVECTOR& factor, ItemStates&& before) {
   if (m_LogUndoAction != 1) return;
-  RecordAction(new CUndoActionScale(factor, previous, this,
+  RecordAction(new CUndoActionScale(factor, std::move(before), this,
                                     Callback::Make(this, &CFrameObject::SetScaleUndoRedoCallBack)));
+}
+
+void CFrameObject::CaptureState(ItemStates& out, int /*subtree*/, int /*geometry*/) {
+  ItemState s;
+  s.item = this;
+  s.position = m_Position;
+  s.scale = m_Scale;
+  out.push_back(std::move(s));
+}
+
+void CFrameObject::RestoreState(const ItemState& state) {
+  // Through the item's own setters, so that derived items (a light's device
+  // record, a texture's stages) follow.
+  SetPosition(state.position, 0);
+  SetScale(state.scale);
 }
 
 void CFrameObject::SetName(const CString& name) {
@@ -98,12 +119,12 @@ LONG CFrameObject::SetPositionUndoRedoCallBack(void* argument) {
   auto* action = static_cast<CUndoActionMove*>(argument);
   SetLogUndoAction(0);
   D3DVECTOR current = m_Position;
-  LONG result = SetPosition(action->Data().m_Position, action->Data().m_Flag);
+  action->ExchangeStates();
   if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
   HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
   SetLogUndoAction(1);
   action->Data().m_Position = current;
-  return result;
+  return 0;
 }
 
 LONG CFrameObject::SetPositionUndoRedo(const D3DVECTOR& position, int flag) {
@@ -114,13 +135,7 @@ LONG CFrameObject::SetPositionUndoRedo(const D3DVECTOR& position, int flag) {
 LONG CFrameObject::SetScaleUndoRedoCallBack(void* argument) {
   auto* action = static_cast<CUndoActionScale*>(argument);
   SetLogUndoAction(0);
-  if (ScaleIsRelative()) {
-    SetScale(CUndoActionScale::Reciprocal(action->Data().m_Scale));
-  } else {
-    D3DVECTOR current = m_Scale;
-    SetScale(action->Data().m_Absolute);
-    action->Data().m_Absolute = current;
-  }
+  action->ExchangeStates();
   if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
   HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
   SetLogUndoAction(1);
@@ -128,10 +143,23 @@ LONG CFrameObject::SetScaleUndoRedoCallBack(void* argument) {
 }
 
 LONG CFrameObject::SetScaleUndoRedo(const D3DVECTOR& factor) {
-  // The caller has already scaled: the scale before was the current one
-  // divided by the factor (an axis with factor 0 cannot be recovered).
-  auto before = [](float now, float f) { return f == 0.0f ? now : now / f; };
-  RecordScale(factor, D3DVECTOR(before(m_Scale.x, factor.x), before(m_Scale.y, factor.y), before(m_Scale.z, factor.z)));
+  if (m_LogUndoAction != 1) return 0;
+  // The caller has already scaled by `factor`: the state to return to is the
+  // current one divided by it (exact up to rounding; a zero factor leaves
+  // that axis as it is). Callers that can should rather record through
+  // SetScale itself, which captures the state before the change.
+  auto back = [](float v, float f) { return f == 0.0f ? v : v / f; };
+  ItemStates before;
+  CaptureState(before, 1, 1);
+  for (ItemState& s : before) {
+    s.scale = D3DVECTOR(back(s.scale.x, factor.x), back(s.scale.y, factor.y), back(s.scale.z, factor.z));
+    for (size_t i = 0; i + 5 < s.geometry.size(); i += 6) {
+      s.geometry[i] = back(s.geometry[i], factor.x);
+      s.geometry[i + 1] = back(s.geometry[i + 1], factor.y);
+      s.geometry[i + 2] = back(s.geometry[i + 2], factor.z);
+    }
+  }
+  RecordScale(factor, std::move(before));
   return 0;
 }
 
@@ -155,25 +183,25 @@ void CFrameObject::GetPosition(float* x, float* y, float* z) {
 }
 
 void CFrameObject::SetScale(const D3DVECTOR& scale) {
-  D3DVECTOR previous = m_Scale;
+  ItemStates before = CaptureBeforeScale();
   m_Scale = scale;
-  RecordScale(scale, previous);
+  RecordScale(scale, std::move(before));
 }
 void CFrameObject::SetScale(float x, float y, float z) { SetScale(D3DVECTOR(x, y, z)); }
 void CFrameObject::SetScale_X(float x) {
-  D3DVECTOR previous = m_Scale;
+  ItemStates before = CaptureBeforeScale();
   m_Scale.x = x;
-  RecordScale(D3DVECTOR(x, 1, 1), previous);
+  RecordScale(D3DVECTOR(x, 1, 1), std::move(before));
 }
 void CFrameObject::SetScale_Y(float y) {
-  D3DVECTOR previous = m_Scale;
+  ItemStates before = CaptureBeforeScale();
   m_Scale.y = y;
-  RecordScale(D3DVECTOR(1, y, 1), previous);
+  RecordScale(D3DVECTOR(1, y, 1), std::move(before));
 }
 void CFrameObject::SetScale_Z(float z) {
-  D3DVECTOR previous = m_Scale;
+  ItemStates before = CaptureBeforeScale();
   m_Scale.z = z;
-  RecordScale(D3DVECTOR(1, 1, z), previous);
+  RecordScale(D3DVECTOR(1, 1, z), std::move(before));
 }
 
 void CFrameObject::SetAxes(D3DMATRIX& m) {

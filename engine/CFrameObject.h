@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/CUnknown.h"
+#include "engine/ItemState.h"
 #include "platform/D3DTypes.h"
 
 class CRenderEngine;
@@ -57,10 +58,12 @@ class CFrameObject : public CUnknown {
   virtual float GetPosZ() { return m_Position.z; }
 
   virtual LONG SetScaleUndoRedoCallBack(void* action);
-  // 1 when SetScale applies a factor to what the item already is (meshes
-  // scale their vertices); 0 when it sets the scale itself. Undo restores a
-  // relative scale with the inverse factor and an absolute one by value.
-  virtual int ScaleIsRelative() { return 0; }
+  // Snapshots for undo. CaptureState appends this item's placement (and,
+  // for meshes, with `geometry` its vertex data; with `subtree` also what
+  // follows the item when it moves or scales). RestoreState puts one entry
+  // back exactly; undo logging is off while it runs.
+  virtual void CaptureState(ItemStates& out, int subtree, int geometry);
+  virtual void RestoreState(const ItemState& state);
   // Records a scale by `factor` without scaling.
   virtual LONG SetScaleUndoRedo(const D3DVECTOR& factor);
   virtual void SetScale(const D3DVECTOR& scale);
@@ -132,7 +135,9 @@ class CFrameObject : public CUnknown {
   // on; counts the change when it is taken, deletes the action otherwise.
   void RecordAction(class CAction* action);
   void RecordMove(const D3DVECTOR& position, int flag);
-  void RecordScale(const D3DVECTOR& factor, const D3DVECTOR& previous);
+  void RecordScale(const D3DVECTOR& factor, ItemStates&& before);
+  // The state before a scale, when one will be recorded.
+  ItemStates CaptureBeforeScale();
 
   int m_Selected = 0;
   int m_Visible = 1;

@@ -1171,6 +1171,7 @@ void CMeshObject::SetScale_Z(float z) { ApplyScale(1, 1, z, nullptr, 2); }
 
 void CMeshObject::ApplyScale(float x, float y, float z, const D3DVECTOR* pivot, int axis) {
   if (x == 0 && y == 0 && z == 0) return;
+  ItemStates before = CaptureBeforeScale();
   m_ScaleOrigin = m_Position;
   // Inside a hierarchy the children spread about the mesh being scaled.
   if (g_ScaleAboutParent && pivot)
@@ -1191,13 +1192,13 @@ void CMeshObject::ApplyScale(float x, float y, float z, const D3DVECTOR* pivot, 
     v.z *= z;
     CalcView(i, 1, 1, 1, 1);
   }
-  // The frame object records the factors for undo.
+  // The frame object keeps the factor; the undo action keeps the state
+  // before it, this mesh's and everything that followed.
   switch (axis) {
-    case 0: CFrameObject::SetScale_X(x); break;
-    case 1: CFrameObject::SetScale_Y(y); break;
-    case 2: CFrameObject::SetScale_Z(z); break;
-    // The vector form, called by name: the float form would come back here.
-    default: CFrameObject::SetScale(D3DVECTOR(x, y, z)); break;
+    case 0: m_Scale.x = x; RecordScale(D3DVECTOR(x, 1, 1), std::move(before)); break;
+    case 1: m_Scale.y = y; RecordScale(D3DVECTOR(1, y, 1), std::move(before)); break;
+    case 2: m_Scale.z = z; RecordScale(D3DVECTOR(1, 1, z), std::move(before)); break;
+    default: m_Scale = D3DVECTOR(x, y, z); RecordScale(m_Scale, std::move(before)); break;
   }
   ++m_NeedUpdate;
   // A mirror turns faces away from the views they faced; the winding stays.
@@ -1554,4 +1555,50 @@ void CMeshObject::SetSaved(int saved) {
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
   for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
   for (SimpleNode<CMaterial>* n = m_Materials.Head(); n; n = n->Next()) n->Node()->SetSaved(saved);
+}
+
+void CMeshObject::CaptureState(ItemStates& out, int subtree, int geometry) {
+  CFrameObject::CaptureState(out, 0, 0);
+  if (geometry) {
+    std::vector<float>& g = out.back().geometry;
+    g.resize(static_cast<size_t>(m_VertexCount) * 6);
+    for (long i = 0; i < m_VertexCount; ++i) {
+      const MeshVertex& v = m_Vertices[i];
+      float* d = &g[static_cast<size_t>(i) * 6];
+      d[0] = v.x;
+      d[1] = v.y;
+      d[2] = v.z;
+      d[3] = v.nx;
+      d[4] = v.ny;
+      d[5] = v.nz;
+    }
+  }
+  for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next())
+    if (n->Node()) n->Node()->CaptureState(out, 0, 0);
+  if (subtree)
+    for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next())
+      if (n->Node()) n->Node()->CaptureState(out, 1, geometry);
+}
+
+void CMeshObject::RestoreState(const ItemState& state) {
+  // Set directly: the setters would carry children and textures along, and
+  // those have entries of their own.
+  m_Position = state.position;
+  m_Scale = state.scale;
+  // Geometry comes back only onto the same vertices it was taken from.
+  if (!state.geometry.empty() && state.geometry.size() == static_cast<size_t>(m_VertexCount) * 6) {
+    for (long i = 0; i < m_VertexCount; ++i) {
+      MeshVertex& v = m_Vertices[i];
+      const float* d = &state.geometry[static_cast<size_t>(i) * 6];
+      v.x = d[0];
+      v.y = d[1];
+      v.z = d[2];
+      v.nx = d[3];
+      v.ny = d[4];
+      v.nz = d[5];
+    }
+    CalculateVisibleFaces();
+  }
+  RecalcViews(1, 1, 1, 1);
+  ++m_NeedUpdate;
 }

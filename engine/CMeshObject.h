@@ -262,7 +262,10 @@ class CMeshObject : public CFrameObject {
   void SetScale(float x, float y, float z) override;
   void SetScale(const D3DVECTOR& s) override { SetScale(s.x, s.y, s.z); }
   // Mesh scales are factors applied to the vertices as they are.
-  int ScaleIsRelative() override { return 1; }
+  // Placement and vertex data for undo; textures always follow the mesh,
+  // children with `subtree`.
+  void CaptureState(ItemStates& out, int subtree, int geometry) override;
+  void RestoreState(const ItemState& state) override;
   // One axis only: (x, 1, 1) and so on.
   void SetScale_X(float x) override;
   void SetScale_Y(float y) override;

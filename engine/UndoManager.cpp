@@ -47,9 +47,13 @@ void CUndoManager::Redo() {
 void CUndoManager::Purge(SimpleList<CAction>& list, CFrameObject* item) {
   for (SimpleNode<CAction>* n = list.GoTop(); n;) {
     SimpleNode<CAction>* next = n->Next();
-    if (n->Node() && n->Node()->GetObject() == item) {
-      n->Node()->Quit();
-      list.Remove(n);
+    if (CAction* action = n->Node()) {
+      if (action->GetObject() == item) {
+        action->Quit();
+        list.Remove(n);
+      } else {
+        action->Forget(item);  // it may hold the item as one that followed its own
+      }
     }
     n = next;
   }

@@ -18,6 +18,8 @@ class CAction : public CUnknown {
   virtual void Redo();
   // Called by the manager after every undo and every redo.
   virtual void Reverse() {}
+  // Another item is going away: forget anything held about it.
+  virtual void Forget(CFrameObject* /*item*/) {}
 
   CFrameObject* GetObject() const { return m_Object; }
   const Callback& GetCallback() const { return m_Callback; }

@@ -1,7 +1,10 @@
 // The kinds of undo action the items record.
 #pragma once
 
+#include "engine/ItemState.h"
 #include "engine/UndoRedoAction.h"
+#include <vector>
+
 #include "platform/D3DTypes.h"
 
 struct SUndoRedoPositionData {
@@ -10,16 +13,30 @@ struct SUndoRedoPositionData {
 };
 
 struct SUndoRedoScaleData {
-  D3DVECTOR m_Scale{1, 1, 1};     // the factor applied, for items whose scale is relative
-  D3DVECTOR m_Absolute{1, 1, 1};  // the scale that is not current, for items whose scale is absolute
+  D3DVECTOR m_Scale{1, 1, 1};  // the factor applied; its reciprocal after an undo
 };
 
 struct SUndoRedoNameData {
   CString m_Name;
 };
 
-// "Move Object: <name>"; holds the item's position when it was recorded.
-class CUndoActionMove : public CAction {
+// The state that is not current, for the items an action touched: the
+// callback exchanges it with the items' current state.
+class CStateAction : public CAction {
+ public:
+  void Forget(CFrameObject* item) override;
+  ItemStates& States() { return m_States; }
+  // Puts the stored states back and keeps the current ones in their place.
+  void ExchangeStates();
+
+ protected:
+  using CAction::CAction;
+  ItemStates m_States;
+};
+
+// "Move Object: <name>"; holds the item's position when it was recorded,
+// with everything that followed it.
+class CUndoActionMove : public CStateAction {
  public:
   CUndoActionMove(const D3DVECTOR& unused, int flag, CFrameObject* object, const Callback& callback);
   void Quit() override {}
@@ -29,13 +46,11 @@ class CUndoActionMove : public CAction {
   SUndoRedoPositionData m_Data;
 };
 
-// "Scale Object: <name>"; holds the scale factor just applied. Reverse()
-// turns it into its reciprocal, so undo and redo apply inverse factors.
-class CUndoActionScale : public CAction {
+// "Scale Object: <name>"; holds the factor just applied (Reverse() turns it
+// into its reciprocal) and the state of the scaled items before it.
+class CUndoActionScale : public CStateAction {
  public:
-  // `factor` is the factor just applied; `previous` the item's scale before it.
-  CUndoActionScale(const D3DVECTOR& factor, const D3DVECTOR& previous, CFrameObject* object,
-                   const Callback& callback);
+  CUndoActionScale(const D3DVECTOR& factor, ItemStates&& before, CFrameObject* object, const Callback& callback);
   void Quit() override {}
   void Reverse() override;
   SUndoRedoScaleData& Data() { return m_Data; }
@@ -57,4 +72,39 @@ class CUndoActionName : public CAction {
 
  private:
   SUndoRedoNameData m_Data;
+};
+
+class CMaterial;
+class CMeshObject;
+
+// "Change Material: <name>"; holds a whole material record that is not the
+// current one. Undo and redo both exchange it with the material's record.
+class CUndoActionMaterial : public CAction {
+ public:
+  explicit CUndoActionMaterial(CMaterial* material);
+  void Quit() override {}
+  void Undo() override;
+  void Redo() override { Undo(); }
+  D3DMATERIAL& Data() { return m_Data; }
+
+ private:
+  D3DMATERIAL m_Data;
+};
+
+// "Set Face Material: <name>"; holds a per-face material index list of a
+// mesh that is not the current one.
+class CUndoActionObjectMaterialList : public CAction {
+ public:
+  explicit CUndoActionObjectMaterialList(CMeshObject* mesh);
+  void Quit() override {}
+  // Exchanges the lists. When faces or materials were added or removed since
+  // the list was taken, its indices no longer fit and nothing is changed.
+  void Undo() override;
+  void Redo() override { Undo(); }
+  std::vector<LONG>& List() { return m_List; }
+  long Count() const { return static_cast<long>(m_List.size()); }
+
+ private:
+  std::vector<LONG> m_List;
+  LONG m_MaterialCount = 0;
 };

@@ -68,6 +68,7 @@ class RecordingHost : public IHost {
         undoActions[i]->Release();
         undoActions.erase(undoActions.begin() + static_cast<long>(i));
       } else {
+        undoActions[i]->Forget(item);
         ++i;
       }
     }
