@@ -41,6 +41,14 @@ class CUndoManager {
   // The names of the actions, top of the stack first (the list pop-up).
   std::vector<CString> UndoNames() const { return Names(m_UndoList); }
   std::vector<CString> RedoNames() const { return Names(m_RedoList); }
+  // Texts of the list pop-up: its caption ("Undo Action" / "Redo Action")
+  // and the line under the list when entry `index` (from 0) is selected:
+  // "Undoes 1 action", "Undoes 3 actions", "Redoes ...".
+  static CString ListCaption(bool undo) { return undo ? "Undo Action" : "Redo Action"; }
+  static CString ListSelectionText(bool undo, int index) {
+    return (undo ? CString("Undoes ") : CString("Redoes ")) + StrFormat("%d", index + 1) +
+           (index == 0 ? " action" : " actions");
+  }
   SimpleList<CAction>& UndoList() { return m_UndoList; }
   SimpleList<CAction>& RedoList() { return m_RedoList; }
 

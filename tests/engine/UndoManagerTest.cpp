@@ -37,6 +37,14 @@ TEST_F(UndoTest, EmptyStacksAndNullActions) {
   undo().Redo();
 }
 
+TEST(UndoListTexts, CountTheActionsASelectionCovers) {
+  EXPECT_EQ(CUndoManager::ListCaption(true), "Undo Action");
+  EXPECT_EQ(CUndoManager::ListCaption(false), "Redo Action");
+  EXPECT_EQ(CUndoManager::ListSelectionText(true, 0), "Undoes 1 action");
+  EXPECT_EQ(CUndoManager::ListSelectionText(true, 2), "Undoes 3 actions");
+  EXPECT_EQ(CUndoManager::ListSelectionText(false, 1), "Redoes 2 actions");
+}
+
 TEST_F(UndoTest, ChangesAreUndoneAndRedoneInOrder) {
   CPath* item = NewItem("A");
   item->SetPosition(D3DVECTOR(1, 0, 0), 0);
