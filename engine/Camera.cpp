@@ -12,8 +12,6 @@
 namespace {
 constexpr double kDegrees = std::numbers::pi / 180.0;
 
-bool Finite(const D3DVECTOR& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
-
 // Restores an item's undo logging when it leaves scope.
 class LoggingOff {
  public:
@@ -36,12 +34,16 @@ bool ReadLine(std::istream& in, CString& line) {
   return true;
 }
 
+// Far beyond any scene, and small enough that the view matrix made from it
+// stays finite.
+constexpr float kMaxCoordinate = 1e15f;
+
 bool ScanVector(const CString& line, D3DVECTOR& v) {
   float x = 0, y = 0, z = 0;
   if (StrScan(line.c_str(), "%f %f %f", &x, &y, &z) != 3) return false;
-  D3DVECTOR r(x, y, z);
-  if (!Finite(r)) return false;
-  v = r;
+  for (float c : {x, y, z})
+    if (!std::isfinite(c) || std::fabs(c) > kMaxCoordinate) return false;
+  v = D3DVECTOR(x, y, z);
   return true;
 }
 

@@ -61,8 +61,8 @@ class Camera : public CFrameObject {
   // up vector ("%f %f %f", C locale) and the name, each line ended by CRLF.
   LONG SaveCamera(std::ostream& out);
   // Reads one record (LF or CRLF lines) without recording undo actions. A
-  // line that is missing, short or holds a number that is not finite leaves
-  // that value as it was; so does an orientation without two independent
+  // line that is missing, short or holds a number that is not finite (or
+  // beyond ±1e15) leaves that value as it was; so does an orientation without two independent
   // vectors. Always consumes up to four lines; E_FAIL when anything was
   // left as it was.
   LONG LoadCamera(std::istream& in);

@@ -241,6 +241,7 @@ TEST_F(CameraTest, ABrokenRecordKeepsTheValuesItCannotRead) {
       {"", false, false, false},
       {"4 5\r\n0 0 -1\r\n0 1 0\r\nShort\r\n", false, true, true},
       {"nan 5 6\r\n0 0 -1\r\n0 1 0\r\nNotANumber\r\n", false, true, true},
+      {"3e38 3e38 3e38\r\n0 0 -1\r\n0 1 0\r\nFarAway\r\n", false, true, true},
       {"4 5 6\r\n0 0 0\r\n0 1 0\r\nZeroDir\r\n", true, false, true},
       {"4 5 6\r\n1 0 0\r\n2 0 0\r\nParallel\r\n", true, false, true},
       {"4 5 6\r\n0 0 -1\r\ninf 1 0\r\nInfinite\r\n", true, false, true},
