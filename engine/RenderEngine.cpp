@@ -1,5 +1,6 @@
 #include "engine/RenderEngine.h"
 
+#include <cmath>
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
@@ -99,6 +100,7 @@ void CRenderEngine::ReleaseWindows() {
   while (CWindowDirectXDevice* w = m_Windows) {
     m_Windows = w->m_Next;
     w->m_Cameras.Clean();
+    w->m_CurrentCamera = -1;
     w->m_Device.reset();
     delete w;
   }
@@ -340,12 +342,19 @@ CMeshObject* CRenderEngine::ReleaseObject(CMeshObject* object, int unlinkFromPar
     for (CMeshObject* child : children) ReleaseObject(child, 0);
   }
 
+  node = m_Objects.Find(object);
+  if (node && node->RefCount() < 2) ForgetTrackedMesh(object);
   CMeshObject* first = ReleaseFromList(m_Objects, object);
   object->Release();
   return first;
 }
 
-void CRenderEngine::ReleaseAllObjects() { m_Objects.Clean(); }
+void CRenderEngine::ReleaseAllObjects() {
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next)
+    for (SimpleNode<Camera>* n = w->m_Cameras.Head(); n; n = n->Next())
+      if (n->Node()) n->Node()->SetTrackObject(nullptr);
+  m_Objects.Clean();
+}
 void CRenderEngine::ReleaseAllLights() { m_Lights.Clean(); }
 void CRenderEngine::ReleaseAllPaths() { m_Paths.Clean(); }
 void CRenderEngine::ReleaseAllAnimations() { m_Animations.Clean(); }
@@ -518,6 +527,9 @@ HRESULT CRenderEngine::Init_RenderEngine(CWnd* window) {
   while (*tail) tail = &(*tail)->m_Next;
   *tail = record;
   ComputeIsometricMatrices();
+  // Lights made before the first viewport existed are attached now.
+  if (first) RecreateLights();
+  if (!CreateCamera(window)) return E_FAIL;
 
   if (first && !m_DefaultObjectMaterial) {
     CMaterial* material = CreateMaterial();
@@ -545,10 +557,16 @@ HRESULT CRenderEngine::Release_RenderEngine(CWnd* window) {
   for (CWindowDirectXDevice** link = &m_Windows; *link; link = &(*link)->m_Next) {
     if ((*link)->m_Window != window) continue;
     CWindowDirectXDevice* record = *link;
+    bool first = record == m_Windows;
+    // The lights hang on the first viewport: take them off before it goes.
+    if (first)
+      for (SimpleNode<CLight>* n = m_Lights.Head(); n; n = n->Next())
+        if (n->Node()) n->Node()->RemoveFromViewport();
+    ReleaseAllCameras(window);
     *link = record->m_Next;
-    record->m_Cameras.Clean();
     record->m_Device.reset();
     delete record;
+    if (first && m_Windows) RecreateLights();
     return S_OK;
   }
   return E_FAIL;
@@ -628,4 +646,310 @@ void CRenderEngine::SetViewCenter(int view, LONG x, LONG y) {
   if (view < 0 || view >= 4) return;
   m_ViewCenters[view][0] = x;
   m_ViewCenters[view][1] = y;
+}
+
+// ---------------------------------------------------------------------------
+// Pane view state
+
+void CRenderEngine::SetZoom(float zoom) {
+  if (zoom > 32768.0f) zoom = 32768.0f;
+  if (!(zoom >= 0.0001f)) zoom = 0.0001f;  // also catches NaN
+  // Store first: the view centres below are computed with the new zoom.
+  m_Zoom = zoom > 0.0005f ? zoom : 1.0f;
+  SetScrollPos(m_ScrollPos);
+}
+
+namespace {
+float ClampScroll(float v) {
+  if (!(v == v)) return 0.0f;  // NaN
+  return v < -1024.0f ? -1024.0f : (v > 1024.0f ? 1024.0f : v);
+}
+
+LONG TruncatedProduct(float zoom, float value) {
+  double p = std::trunc(static_cast<double>(zoom) * static_cast<double>(value));
+  if (p > 2147483647.0) return 2147483647;
+  if (p < -2147483648.0) return -2147483647 - 1;
+  return static_cast<LONG>(p);
+}
+}  // namespace
+
+void CRenderEngine::SetScrollPos(const D3DVECTOR& p) {
+  m_ScrollPos = D3DVECTOR(ClampScroll(p.x), ClampScroll(p.y), ClampScroll(p.z));
+  const D3DVECTOR& s = m_ScrollPos;
+  IHost* host = GetHost();
+  for (int pane = 0; pane < 3 && host; ++pane) {
+    int type = host->GetPaneViewType(pane);
+    if (type < 0) continue;
+    const CRect& rect = m_ViewRects[pane];
+    LONG cx = rect.Width() / 2, cy = rect.Height() / 2;
+    bool shifted = true;
+    float a = 0, b = 0;
+    switch (type) {
+      case 0: a = s.x; b = s.y; break;
+      case 1: a = s.x; b = s.z; break;
+      case 2: a = s.y; b = s.z; break;
+      case 4: {
+        D3DVECTOR t = PerspectiveTransformVectorXY(s);
+        a = t.x; b = t.y;
+        break;
+      }
+      case 5: {
+        D3DVECTOR t = PerspectiveTransformVectorXZ(s);
+        a = t.x; b = t.z;
+        break;
+      }
+      case 6: {
+        D3DVECTOR t = PerspectiveTransformVectorYZ(s);
+        a = t.y; b = t.z;
+        break;
+      }
+      default: shifted = false; break;
+    }
+    if (shifted) {
+      cx -= TruncatedProduct(m_Zoom, a);
+      cy += TruncatedProduct(m_Zoom, b);
+    }
+    SetViewCenter(pane, cx, cy);
+  }
+  // The windows between the first and the last show the scroll position
+  // through their first camera.
+  if (m_Windows)
+    for (CWindowDirectXDevice* w = m_Windows->m_Next; w && w->m_Next; w = w->m_Next)
+      if (SimpleNode<Camera>* n = w->m_Cameras.Head())
+        if (n->Node()) n->Node()->SetPosition(s.x, s.y, s.z);
+}
+
+// ---------------------------------------------------------------------------
+// Render windows and their cameras
+
+IDisplayDevice* CRenderEngine::ViewPort(int index) {
+  int i = 0;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next, ++i)
+    if (i == index) return w->m_Device.get();
+  return nullptr;
+}
+
+CWnd* CRenderEngine::GetWindow(int index) {
+  int i = 0;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next, ++i)
+    if (i == index) return w->m_Window;
+  return nullptr;
+}
+
+CWindowDirectXDevice* CRenderEngine::FindWindowRecord(CWnd* window) {
+  if (!window) return nullptr;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next)
+    if (w->m_Window == window) return w;
+  return nullptr;
+}
+
+void CRenderEngine::RecreateLights() {
+  for (SimpleNode<CLight>* n = m_Lights.Head(); n; n = n->Next())
+    if (n->Node()) n->Node()->Create();
+}
+
+Camera* CRenderEngine::CameraAt(CWindowDirectXDevice* record, int index) {
+  if (!record) return nullptr;
+  int count = record->m_Cameras.Count();
+  if (count == 0) return nullptr;
+  if (index < 0 || index >= count) index = 0;
+  SimpleNode<Camera>* node = record->m_Cameras.GetAt(index);
+  return node ? node->Node() : nullptr;
+}
+
+Camera* CRenderEngine::CreateCamera(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return nullptr;
+  Camera* camera = NewItem<Camera>(this);
+  if (!camera) {
+    HostMessageBox("Can not create camera.");
+    return nullptr;
+  }
+  record->m_Cameras.AddBottom(camera);
+  if (record->m_CurrentCamera < 0 || !CameraAt(record, record->m_CurrentCamera)) SetCurrentCamera(camera, window);
+  return camera;
+}
+Camera* CRenderEngine::CreateCamera(int window) { return CreateCamera(GetWindow(window)); }
+
+Camera* CRenderEngine::ReleaseCamera(Camera* camera, CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return nullptr;
+  if (camera) record->m_Cameras.Remove(camera);
+  record->m_CurrentCamera = record->m_Cameras.Count() > 0 ? 0 : -1;
+  return CameraAt(record, record->m_CurrentCamera);
+}
+Camera* CRenderEngine::ReleaseCamera(Camera* camera, int window) { return ReleaseCamera(camera, GetWindow(window)); }
+
+Camera* CRenderEngine::ReleaseCamera(CWnd* window, int index) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return nullptr;
+  Camera* camera = CameraAt(record, index);
+  if (!camera) return nullptr;
+  return ReleaseCamera(camera, window);
+}
+Camera* CRenderEngine::ReleaseCamera(int window, int index) { return ReleaseCamera(GetWindow(window), index); }
+
+void CRenderEngine::ReleaseAllCameras(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return;
+  record->m_Cameras.Clean();
+  record->m_CurrentCamera = -1;
+}
+void CRenderEngine::ReleaseAllCameras(int window) { ReleaseAllCameras(GetWindow(window)); }
+
+SimpleList<Camera>* CRenderEngine::CameraList(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  return record ? &record->m_Cameras : nullptr;
+}
+SimpleList<Camera>* CRenderEngine::CameraList(int window) { return CameraList(GetWindow(window)); }
+
+int CRenderEngine::GetCameraCount(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  return record ? record->m_Cameras.Count() : -1;
+}
+int CRenderEngine::GetCameraCount(int window) { return GetCameraCount(GetWindow(window)); }
+
+Camera* CRenderEngine::GetCamera(CWnd* window, int index) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record || index < 0 || index >= record->m_Cameras.Count()) return nullptr;
+  return CameraAt(record, index);
+}
+Camera* CRenderEngine::GetCamera(int window, int index) { return GetCamera(GetWindow(window), index); }
+
+HRESULT CRenderEngine::SetCurrentCamera(Camera* camera, CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return E_FAIL;
+  record->m_CurrentCamera = static_cast<int>(record->m_Cameras.Index(camera));
+  if (record->m_CurrentCamera < 0) return E_FAIL;
+  return camera->SetAsCurrent();
+}
+HRESULT CRenderEngine::SetCurrentCamera(Camera* camera, int window) {
+  return SetCurrentCamera(camera, GetWindow(window));
+}
+
+Camera* CRenderEngine::SetCurrentCamera(CWnd* window, int index) {
+  Camera* camera = GetCamera(window, index);
+  if (!camera) return nullptr;
+  SetCurrentCamera(camera, window);
+  return camera;
+}
+Camera* CRenderEngine::SetCurrentCamera(int window, int index) { return SetCurrentCamera(GetWindow(window), index); }
+
+Camera* CRenderEngine::GetCurrentCamera(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record || record->m_CurrentCamera < 0 || record->m_CurrentCamera >= record->m_Cameras.Count()) return nullptr;
+  return CameraAt(record, record->m_CurrentCamera);
+}
+Camera* CRenderEngine::GetCurrentCamera(int window) { return GetCurrentCamera(GetWindow(window)); }
+
+int CRenderEngine::GetCurrentCameraIndex(CWnd* window) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  return record ? record->m_CurrentCamera : 0;
+}
+int CRenderEngine::GetCurrentCameraIndex(int window) { return GetCurrentCameraIndex(GetWindow(window)); }
+
+HRESULT CRenderEngine::Camera_SetPosition(const D3DVECTOR& position, CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  if (!camera) return E_FAIL;
+  camera->SetPosition(position);
+  return 0;
+}
+HRESULT CRenderEngine::Camera_SetPosition(const D3DVECTOR& position, int window, int index) {
+  return Camera_SetPosition(position, GetWindow(window), index);
+}
+
+HRESULT CRenderEngine::Camera_GetPosition(D3DVECTOR& position, CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  if (!camera) return E_FAIL;
+  position = camera->GetPosition();
+  return 0;
+}
+HRESULT CRenderEngine::Camera_GetPosition(D3DVECTOR& position, int window, int index) {
+  return Camera_GetPosition(position, GetWindow(window), index);
+}
+
+HRESULT CRenderEngine::Camera_SetZoom(float zoom, CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  if (!camera) return E_FAIL;
+  SetZoom(zoom);
+  return camera->Zoom(m_Zoom);
+}
+HRESULT CRenderEngine::Camera_SetZoom(float zoom, int window, int index) {
+  return Camera_SetZoom(zoom, GetWindow(window), index);
+}
+
+CMeshObject* CRenderEngine::GetCameraTrackObject(CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  return camera ? camera->GetTrackObject() : nullptr;
+}
+CMeshObject* CRenderEngine::GetCameraTrackObject(int window, int index) {
+  return GetCameraTrackObject(GetWindow(window), index);
+}
+
+HRESULT CRenderEngine::SetCameraScrollPosUp(float degrees, CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  if (!camera) return E_FAIL;
+  if (degrees < -180.0f) degrees = -180.0f;
+  if (degrees > 180.0f) degrees = 180.0f;
+  camera->SetScrollPosUp(degrees);
+  return Camera_Scroll(0, 0);
+}
+HRESULT CRenderEngine::SetCameraScrollPosUp(float degrees, int window, int index) {
+  return SetCameraScrollPosUp(degrees, GetWindow(window), index);
+}
+
+HRESULT CRenderEngine::SetCameraScrollPosDir(float degrees, CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  if (!camera) return E_FAIL;
+  camera->SetScrollPosDir(degrees);
+  return Camera_Scroll(0, 0);
+}
+HRESULT CRenderEngine::SetCameraScrollPosDir(float degrees, int window, int index) {
+  return SetCameraScrollPosDir(degrees, GetWindow(window), index);
+}
+
+float CRenderEngine::GetCameraScrollPosUp(CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  return camera ? camera->GetScrollPosUp() : 0.0f;
+}
+float CRenderEngine::GetCameraScrollPosUp(int window, int index) {
+  CWnd* w = GetWindow(window);
+  return w ? GetCameraScrollPosUp(w, index) : -1.0f;
+}
+
+float CRenderEngine::GetCameraScrollPosDir(CWnd* window, int index) {
+  Camera* camera = CameraAt(FindWindowRecord(window), index);
+  return camera ? camera->GetScrollPosDir() : 0.0f;
+}
+float CRenderEngine::GetCameraScrollPosDir(int window, int index) {
+  CWnd* w = GetWindow(window);
+  return w ? GetCameraScrollPosDir(w, index) : 0.0f;
+}
+
+HRESULT CRenderEngine::Camera_Scroll(CWnd* window, int index) {
+  CWindowDirectXDevice* record = FindWindowRecord(window);
+  if (!record) return E_FAIL;
+  Camera* camera = CameraAt(record, index);
+  if (!camera) return E_FAIL;
+  HRESULT hr = camera->Scroll();
+  if (m_Windows) HostRequestRefresh(REFRESH_RENDER);
+  return hr;
+}
+HRESULT CRenderEngine::Camera_Scroll(int window, int index) { return Camera_Scroll(GetWindow(window), index); }
+
+void CRenderEngine::ForgetTrackedMesh(CMeshObject* mesh) {
+  if (!mesh) return;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next)
+    for (SimpleNode<Camera>* n = w->m_Cameras.Head(); n; n = n->Next())
+      if (n->Node() && n->Node()->GetTrackObject() == mesh) n->Node()->SetTrackObject(nullptr);
+}
+
+void CRenderEngine::TrackedMeshMoved(CMeshObject* mesh) {
+  if (!mesh) return;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next)
+    for (SimpleNode<Camera>* n = w->m_Cameras.Head(); n; n = n->Next())
+      if (n->Node() && n->Node()->GetTrackObject() == mesh) {
+        n->Node()->Scroll();
+        n->Node()->Calculate_ViewMatrix();
+      }
 }

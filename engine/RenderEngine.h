@@ -40,7 +40,7 @@ struct CWindowDirectXDevice {
   CWnd* m_Window = nullptr;
   std::unique_ptr<IDisplayDevice> m_Device;
   SimpleList<Camera> m_Cameras;
-  int m_CurrentCamera = 0;
+  int m_CurrentCamera = -1;  // -1: no current camera
   int m_Flag1 = 0;
   int m_Flag2 = 0;
   CWindowDirectXDevice* m_Next = nullptr;
@@ -122,6 +122,68 @@ class CRenderEngine {
   HRESULT Init_RenderEngine(CWnd* window);
   HRESULT Release_RenderEngine(CWnd* window);
   CWindowDirectXDevice* FirstWindow() { return m_Windows; }
+  // The device (with its viewport) of the index-th render window, or null.
+  IDisplayDevice* ViewPort(int index);
+  // The index-th window of the window list (counting from 0), or null.
+  CWnd* GetWindow(int index);
+
+  // --- cameras ----------------------------------------------------------------
+  // Each operation comes addressed by the window or by its position in the
+  // window list. Where an operation takes a camera index, an index outside
+  // 0 … count − 1 means camera 0; with no camera at all it fails (null,
+  // E_FAIL or the value given).
+  Camera* CreateCamera(CWnd* window);
+  Camera* CreateCamera(int window);
+  // Both give the new current camera (the first left), or null.
+  Camera* ReleaseCamera(Camera* camera, CWnd* window);
+  Camera* ReleaseCamera(Camera* camera, int window);
+  Camera* ReleaseCamera(CWnd* window, int index);
+  Camera* ReleaseCamera(int window, int index);
+  void ReleaseAllCameras(CWnd* window);
+  void ReleaseAllCameras(int window);
+  SimpleList<Camera>* CameraList(CWnd* window);
+  SimpleList<Camera>* CameraList(int window);
+  // -1 for a window not in the list.
+  int GetCameraCount(CWnd* window);
+  int GetCameraCount(int window);
+  // Null for an index outside 0 … count − 1.
+  Camera* GetCamera(CWnd* window, int index);
+  Camera* GetCamera(int window, int index);
+  HRESULT SetCurrentCamera(Camera* camera, CWnd* window);
+  HRESULT SetCurrentCamera(Camera* camera, int window);
+  // Null for an index outside 0 … count − 1.
+  Camera* SetCurrentCamera(CWnd* window, int index);
+  Camera* SetCurrentCamera(int window, int index);
+  Camera* GetCurrentCamera(CWnd* window);
+  Camera* GetCurrentCamera(int window);
+  // 0 for a window not in the list.
+  int GetCurrentCameraIndex(CWnd* window);
+  int GetCurrentCameraIndex(int window);
+  HRESULT Camera_SetPosition(const D3DVECTOR& position, CWnd* window, int index);
+  HRESULT Camera_SetPosition(const D3DVECTOR& position, int window, int index);
+  HRESULT Camera_GetPosition(D3DVECTOR& position, CWnd* window, int index);
+  HRESULT Camera_GetPosition(D3DVECTOR& position, int window, int index);
+  HRESULT Camera_SetZoom(float zoom, CWnd* window, int index);
+  HRESULT Camera_SetZoom(float zoom, int window, int index);
+  CMeshObject* GetCameraTrackObject(CWnd* window, int index);
+  CMeshObject* GetCameraTrackObject(int window, int index);
+  // The up angle is clamped to [-180, 180]; the direction is not.
+  HRESULT SetCameraScrollPosUp(float degrees, CWnd* window, int index);
+  HRESULT SetCameraScrollPosUp(float degrees, int window, int index);
+  HRESULT SetCameraScrollPosDir(float degrees, CWnd* window, int index);
+  HRESULT SetCameraScrollPosDir(float degrees, int window, int index);
+  // 0 without a camera; the window-position forms give -1 (up) and 0
+  // (direction) for a position that does not exist.
+  float GetCameraScrollPosUp(CWnd* window, int index);
+  float GetCameraScrollPosUp(int window, int index);
+  float GetCameraScrollPosDir(CWnd* window, int index);
+  float GetCameraScrollPosDir(int window, int index);
+  HRESULT Camera_Scroll(CWnd* window, int index);
+  HRESULT Camera_Scroll(int window, int index);
+  // Every camera tracking the mesh stops tracking it (the mesh leaves the
+  // scene), or re-aims at it (the mesh moved).
+  void ForgetTrackedMesh(CMeshObject* mesh);
+  void TrackedMeshMoved(CMeshObject* mesh);
   bool HasDisplay() const { return m_DisplayOpen; }
   IDisplaySystem* Display() { return m_Display.get(); }
   DWORD GetFlags() const { return m_Flags; }
@@ -151,13 +213,20 @@ class CRenderEngine {
   void SetAmbientLightOnOff(int on) { m_AmbientOn = on; }
   int GetDisplayFrameRate() const { return m_DisplayFrameRate; }
   void SetDisplayFrameRate(int on) { m_DisplayFrameRate = on; }
+  // Pixels per scene unit of the editing panes: clamped to [0.0001, 32768];
+  // a value of 0.0005 or less is stored as 1. The view centres follow.
   float GetZoom() const { return m_Zoom; }
-  void SetZoom(float zoom) { m_Zoom = zoom; }
+  void SetZoom(float zoom);
+  // The scene point at the centre of the panes, each coordinate clamped to
+  // [-1024, 1024]; recomputes the view centres of the panes.
   D3DVECTOR GetScrollPos() const { return m_ScrollPos; }
-  void SetScrollPos(const D3DVECTOR& p) { m_ScrollPos = p; }
-  void SetScrollPosX(float x) { m_ScrollPos.x = x; }
-  void SetScrollPosY(float y) { m_ScrollPos.y = y; }
-  void SetScrollPosZ(float z) { m_ScrollPos.z = z; }
+  float GetScrollPosX() const { return m_ScrollPos.x; }
+  float GetScrollPosY() const { return m_ScrollPos.y; }
+  float GetScrollPosZ() const { return m_ScrollPos.z; }
+  void SetScrollPos(const D3DVECTOR& p);
+  void SetScrollPosX(float x) { SetScrollPos(D3DVECTOR(x, m_ScrollPos.y, m_ScrollPos.z)); }
+  void SetScrollPosY(float y) { SetScrollPos(D3DVECTOR(m_ScrollPos.x, y, m_ScrollPos.z)); }
+  void SetScrollPosZ(float z) { SetScrollPos(D3DVECTOR(m_ScrollPos.x, m_ScrollPos.y, z)); }
   LONG GetScrollSize() const { return m_ScrollSize; }
   void SetScrollSize(LONG size) { m_ScrollSize = size; }
   LONG GetScrollPage() const { return m_ScrollPage; }
@@ -231,6 +300,11 @@ class CRenderEngine {
   T* ReleaseFromList(SimpleList<T>& list, T* item);
   void RemoveStageLinks(CTexture* texture);
   void ReleaseWindows();
+  CWindowDirectXDevice* FindWindowRecord(CWnd* window);
+  // The camera for an index under the index rule above, or null.
+  static Camera* CameraAt(CWindowDirectXDevice* record, int index);
+  // Makes every light's display light again, attached to the first viewport.
+  void RecreateLights();
 
   DWORD m_Flags;
   std::unique_ptr<IDisplaySystem> m_Display;

@@ -71,6 +71,35 @@ enum D3DLIGHTTYPE : int32_t {
   D3DLIGHT_PARALLELPOINT = 4,
 };
 
+// Immediate-mode light record (80 bytes on the original platform). Spot
+// lights use dvTheta (umbra, the inner cone) and dvPhi (penumbra, the outer
+// cone), both full angles in radians.
+struct D3DLIGHT2 {
+  DWORD dwSize = 80;
+  D3DLIGHTTYPE dltType = D3DLIGHT_POINT;
+  D3DCOLORVALUE dcvColor{1, 1, 1, 0};
+  D3DVECTOR dvPosition{0, 0, 0};
+  D3DVECTOR dvDirection{0, 1, 0};
+  D3DVALUE dvRange = 1000;
+  D3DVALUE dvFalloff = 1;
+  D3DVALUE dvAttenuation0 = 0;
+  D3DVALUE dvAttenuation1 = 1;
+  D3DVALUE dvAttenuation2 = 0;
+  D3DVALUE dvTheta = 0;
+  D3DVALUE dvPhi = 0;
+  DWORD dwFlags = 1;  // D3DLIGHT_ACTIVE
+};
+static_assert(sizeof(D3DLIGHT2) == 80, "D3DLIGHT2 keeps its 80-byte layout");
+
+constexpr DWORD D3DLIGHT_ACTIVE = 0x1;
+constexpr DWORD D3DLIGHT_NO_SPECULAR = 0x2;
+
+enum D3DTRANSFORMSTATETYPE : int32_t {
+  D3DTRANSFORMSTATE_WORLD = 1,
+  D3DTRANSFORMSTATE_VIEW = 2,
+  D3DTRANSFORMSTATE_PROJECTION = 3,
+};
+
 constexpr D3DCOLOR D3DRGBA_BYTES(BYTE r, BYTE g, BYTE b, BYTE a) {
   return (static_cast<D3DCOLOR>(a) << 24) | (static_cast<D3DCOLOR>(r) << 16) | (static_cast<D3DCOLOR>(g) << 8) |
          static_cast<D3DCOLOR>(b);

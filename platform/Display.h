@@ -4,6 +4,7 @@
 // device here (headless runs and tests) and OpenGL in the application.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,16 @@ struct DisplayDeviceDesc {
   bool hardware = false;
 };
 
+// A light of the display layer (the immediate-mode light object): it holds
+// one light record and lights what it is attached to through a device.
+class IDisplayLight {
+ public:
+  virtual ~IDisplayLight() = default;
+  virtual HRESULT SetLight(const D3DLIGHT2& light) = 0;
+  virtual HRESULT GetLight(D3DLIGHT2& light) const = 0;
+};
+
+// The device and viewport of one render window.
 class IDisplayDevice {
  public:
   virtual ~IDisplayDevice() = default;
@@ -31,6 +42,14 @@ class IDisplayDevice {
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
   virtual HRESULT Present() = 0;
+
+  // Lights attached to the viewport. The viewport keeps the light alive while
+  // attached; attaching a light twice, or deleting one that is not attached,
+  // fails.
+  virtual HRESULT AddLight(const std::shared_ptr<IDisplayLight>& light) = 0;
+  virtual HRESULT DeleteLight(const IDisplayLight* light) = 0;
+  // The view and projection (and world) matrices, row-vector convention.
+  virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) = 0;
 };
 
 class IDisplaySystem {
@@ -42,11 +61,37 @@ class IDisplaySystem {
   virtual void Close() = 0;
   // A device for one render window.
   virtual HRESULT CreateDevice(CWnd* window, std::unique_ptr<IDisplayDevice>& device) = 0;
+  // A new light, not yet attached to any viewport (needs an open system).
+  virtual HRESULT CreateLight(std::shared_ptr<IDisplayLight>& light) = 0;
 };
 
-// Shared log of the null back end: one line per call, in call order.
+// Shared log of the null back end: one line per call, in call order. A call
+// whose name is a key of `failures` is logged and then answers that code
+// without doing anything (for testing failure paths).
 struct DisplayCallLog {
   std::vector<CString> calls;
+  std::map<CString, HRESULT> failures;
+  int lightsMade = 0;
+
+  // Logs the line and gives the injected failure of `name`, or S_OK.
+  HRESULT Record(const CString& name, const CString& line);
+};
+
+// The light record as the null device logs it.
+CString DescribeLight(const D3DLIGHT2& light);
+
+class NullDisplayLight : public IDisplayLight {
+ public:
+  NullDisplayLight(std::shared_ptr<DisplayCallLog> log, int id) : m_Log(std::move(log)), m_Id(id) {}
+  ~NullDisplayLight() override;
+  HRESULT SetLight(const D3DLIGHT2& light) override;
+  HRESULT GetLight(D3DLIGHT2& light) const override;
+  int Id() const { return m_Id; }
+
+ private:
+  std::shared_ptr<DisplayCallLog> m_Log;
+  int m_Id;
+  D3DLIGHT2 m_Record;
 };
 
 class NullDisplayDevice : public IDisplayDevice {
@@ -56,9 +101,19 @@ class NullDisplayDevice : public IDisplayDevice {
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
   HRESULT Present() override;
+  HRESULT AddLight(const std::shared_ptr<IDisplayLight>& light) override;
+  HRESULT DeleteLight(const IDisplayLight* light) override;
+  HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
+
+  // What the device holds: the attached lights in attach order, and the last
+  // matrix set for a transform state (null when none was set).
+  const std::vector<std::shared_ptr<IDisplayLight>>& Lights() const { return m_Lights; }
+  const D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state) const;
 
  private:
   std::shared_ptr<DisplayCallLog> m_Log;
+  std::vector<std::shared_ptr<IDisplayLight>> m_Lights;
+  std::map<int, D3DMATRIX> m_Transforms;
 };
 
 // A display system with one software device that draws nothing and records
@@ -70,6 +125,7 @@ class NullDisplaySystem : public IDisplaySystem {
   HRESULT Open(const DisplayDeviceDesc& device) override;
   void Close() override;
   HRESULT CreateDevice(CWnd* window, std::unique_ptr<IDisplayDevice>& device) override;
+  HRESULT CreateLight(std::shared_ptr<IDisplayLight>& light) override;
 
   const std::shared_ptr<DisplayCallLog>& Log() const { return m_Log; }
 

@@ -72,6 +72,10 @@ class IHost {
   // An undo or redo moved or scaled an item: every loaded mesh recomputes
   // its view coordinates.
   virtual void RecalcLoadedMeshViews() = 0;
+
+  // The view type of editing pane 0, 1 or 2 of the main frame (0 XY, 1 XZ,
+  // 2 YZ, 4 to 6 isometric), or -1 when that pane does not exist.
+  virtual int GetPaneViewType(int /*pane*/) { return -1; }
 };
 
 IHost* GetHost();

@@ -163,4 +163,41 @@ TEST(NullDisplay, RecordsItsCalls) {
                                                           "Clear ff000000", "BeginScene", "EndScene"}));
 }
 
+TEST(NullDisplay, KeepsLightsAndTransformsAndInjectsFailures) {
+  NullDisplaySystem display;
+  NullDisplayDevice device(display.Log());
+  std::shared_ptr<IDisplayLight> light;
+  ASSERT_EQ(display.CreateLight(light), S_OK);
+  D3DLIGHT2 record;
+  record.dvRange = 7;
+  ASSERT_EQ(light->SetLight(record), S_OK);
+  ASSERT_EQ(device.AddLight(light), S_OK);
+  EXPECT_EQ(device.AddLight(light), E_INVALIDARG);  // already attached
+  EXPECT_EQ(light.use_count(), 2);                   // the viewport holds it while attached
+  ASSERT_EQ(device.Lights().size(), 1u);
+  D3DLIGHT2 back;
+  device.Lights()[0]->GetLight(back);
+  EXPECT_EQ(back.dvRange, 7.0f);
+  EXPECT_EQ(device.DeleteLight(light.get()), S_OK);
+  EXPECT_EQ(device.DeleteLight(light.get()), E_INVALIDARG);
+  EXPECT_EQ(light.use_count(), 1);
+  light.reset();
+
+  EXPECT_EQ(device.Transform(D3DTRANSFORMSTATE_VIEW), nullptr);
+  D3DMATRIX view;
+  view._43 = 2.5f;
+  ASSERT_EQ(device.SetTransform(D3DTRANSFORMSTATE_VIEW, view), S_OK);
+  ASSERT_NE(device.Transform(D3DTRANSFORMSTATE_VIEW), nullptr);
+  EXPECT_EQ(*device.Transform(D3DTRANSFORMSTATE_VIEW), view);
+
+  display.Log()->failures["SetTransform"] = E_FAIL;
+  EXPECT_EQ(device.SetTransform(D3DTRANSFORMSTATE_VIEW, D3DMATRIX()), E_FAIL);
+  EXPECT_EQ(*device.Transform(D3DTRANSFORMSTATE_VIEW), view);  // a failed call changes nothing
+  EXPECT_EQ(display.Log()->calls,
+            (std::vector<CString>{"CreateLight #1", "SetLight #1 " + DescribeLight(record), "AddLight #1",
+                                  "AddLight #1", "DeleteLight #1", "DeleteLight #1", "ReleaseLight #1",
+                                  "SetTransform 2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 2.5 0",
+                                  "SetTransform 2 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0"}));
+}
+
 }  // namespace

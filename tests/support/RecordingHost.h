@@ -74,6 +74,7 @@ class RecordingHost : public IHost {
     }
   }
   void RecalcLoadedMeshViews() override { ++viewRecalcs; }
+  int GetPaneViewType(int pane) override { return pane >= 0 && pane < 3 ? paneTypes[pane] : -1; }
 
   static CString Key(const CString& section, const CString& entry) { return StrUpper(section + "\n" + entry); }
   void SetInt(const CString& section, const CString& entry, int value) { ints[Key(section, entry)] = value; }
@@ -91,4 +92,5 @@ class RecordingHost : public IHost {
   std::vector<CAction*> undoActions;
   std::vector<CFrameObject*> checkedItems;
   int viewRecalcs = 0;
+  int paneTypes[3] = {-1, -1, -1};  // no editing panes unless a test sets them
 };
