@@ -110,7 +110,6 @@ CMeshObject::CMeshObject(const CMeshObject& o) : CFrameObject(o) {
 
 void CMeshObject::Initialise() {
   m_LogUndoAction = 0;
-  m_TrackingCamera = nullptr;
   m_HiddenFaces = 0;
   m_ExportType = 1;
   m_Name = StrFormat("Object_%d", static_cast<int>(std::time(nullptr)));
@@ -1145,6 +1144,7 @@ LONG CMeshObject::SetPosition(const D3DVECTOR& p, int moveChildren) {
   m_ScaleOrigin = old;
   const LONG result = CFrameObject::SetPosition(p, moveChildren);
   if (result >= 0) {
+    if (m_Engine) m_Engine->TrackedMeshMoved(this);
     const D3DVECTOR offset = m_Position - old;
     if (moveChildren)
       for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
@@ -1601,4 +1601,16 @@ void CMeshObject::RestoreState(const ItemState& state) {
   }
   RecalcViews(1, 1, 1, 1);
   ++m_NeedUpdate;
+}
+
+Camera* CMeshObject::GetTrackingCamera() {
+  if (!m_Engine) return nullptr;
+  for (CWindowDirectXDevice* w = m_Engine->FirstWindow(); w; w = w->m_Next)
+    for (SimpleNode<Camera>* n = w->m_Cameras.Head(); n; n = n->Next())
+      if (n->Node() && n->Node()->GetTrackObject() == this) return n->Node();
+  return nullptr;
+}
+
+void CMeshObject::SetTrackingCamera(Camera* camera) {
+  if (camera) camera->SetTrackObject(this);
 }

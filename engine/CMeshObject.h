@@ -278,8 +278,10 @@ class CMeshObject : public CFrameObject {
   void SetSelected(int selected) override { CFrameObject::SetSelected(selected); }
   RenderInfo& GetRenderInfo() { return m_RenderInfo; }
   void SetRenderInfo(const RenderInfo& info, int recurse);
-  Camera* GetTrackingCamera() const { return m_TrackingCamera; }
-  void SetTrackingCamera(Camera* camera) { m_TrackingCamera = camera; }
+  // The camera that follows this mesh. The link is kept on the camera's side
+  // only (it holds a reference on the mesh), so neither can dangle.
+  Camera* GetTrackingCamera();
+  void SetTrackingCamera(Camera* camera);
 
   // When on, scaling a hierarchy also spreads the children's positions about
   // the position of the mesh being scaled. Off unless the application says.
@@ -424,7 +426,6 @@ class CMeshObject : public CFrameObject {
   // Materials for which this mesh holds a reference on the engine's entry.
   std::vector<CMaterial*> m_EngineMaterials;
   SimpleList<CMeshObject> m_Children;
-  Camera* m_TrackingCamera = nullptr;
   int m_LastSaveMethode = 0;
   int m_LastSaveFormat = 0;
   int m_HiddenFaces = 0;

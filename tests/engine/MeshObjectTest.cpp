@@ -689,3 +689,21 @@ TEST_F(MeshTest, SavingWithoutAWriterFailsAndLeavesTheMeshUnsaved) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTest, ATrackingCameraFollowsItsMeshAndLetsGoOfIt) {
+  Attach();
+  Camera* camera = engine->GetCamera(0, 0);
+  ASSERT_NE(camera, nullptr);
+  CMeshObject* mesh = engine->CreateObject();
+  mesh->SetTrackingCamera(camera);
+  EXPECT_EQ(mesh->GetTrackingCamera(), camera);
+  const D3DMATRIX before = camera->GetViewMatrix();
+  mesh->SetPosition(D3DVECTOR(3, 0, 0), 1);
+  EXPECT_FALSE(camera->GetViewMatrix() == before);  // re-aimed at the moved mesh
+  engine->ReleaseObject(mesh, 1);
+  EXPECT_EQ(camera->GetTrackObject(), nullptr);
+}
+
+}  // namespace
