@@ -1,11 +1,21 @@
-// The main window: a fixed two-by-two split of panes and a status bar.
+// The main window: a fixed two-by-two split of panes, a status bar with a
+// progress bar, and the refresh flags the idle handler consumes.
 #pragma once
 
 #include <QMainWindow>
+#include <QDialog>
+#include <QPointer>
+#include <QSplashScreen>
+#include <QStringList>
+#include <memory>
 
+#include "app/AppFrame.h"
+
+class QProgressBar;
 class QSplitter;
+class QtWindowAdapter;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, public IAppFrame {
   Q_OBJECT
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
@@ -13,7 +23,56 @@ class CMainFrame : public QMainWindow {
 
   // The four panes, row by row: XY, XZ, YZ and the rendered view.
   QWidget* Pane(int index) const;
+  QProgressBar* ProgressBar() const { return m_Progress; }
+  // The welcome windows while they are open (null otherwise).
+  QDialog* TipDialog() const { return m_TipDialog; }
+  QDialog* IntroDialog() const { return m_IntroDialog; }
+  QSplashScreen* Splash() const { return m_Splash; }
+  const QStringList& RecentFiles() const { return m_RecentFiles; }
+  // How often each pane was asked to redraw.
+  int RedrawCount(int view) const { return (view >= 0 && view < 4) ? m_Redraws[view] : 0; }
+
+  // --- IAppFrame ---------------------------------------------------------------
+  int MessageBox(const CString& text, const CString& caption, UINT type) override;
+  void ProgressShow(bool show) override;
+  void ProgressSetRange(LONG low, LONG high) override;
+  void ProgressSetPos(LONG position) override;
+  void ProgressSetMessage(const CString& text) override;
+  void ShowMaximized() override;
+  CWnd* RenderViewWindow() override;
+  CWnd* MainWindow() override;
+  void LoadViews() override;
+  void SetZoomEditControlText(float zoom) override;
+  void AcceptDroppedFiles() override;
+  void RecalcLayout() override;
+  int ScreenDepth() override;
+  int ShowBitDepthWarning() override;
+  void ShowTipOfTheDay(std::unique_ptr<CTipOfTheDay> tips) override;
+  void ShowIntro(const CString& text) override;
+  void AddToRecentFileList(const CString& path) override;
+  bool RenderViewVisible() override;
+  void RenderOnce() override;
+  void RedrawPane(int view) override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
 
  private:
+  void Tile();
+
   QWidget* m_Panes[4] = {};
+  QSplitter* m_Rows = nullptr;
+  QSplitter* m_Columns[2] = {};
+  QProgressBar* m_Progress = nullptr;
+  std::unique_ptr<QtWindowAdapter> m_MainWnd;
+  std::unique_ptr<QtWindowAdapter> m_RenderWnd;
+  QPointer<QSplashScreen> m_Splash;
+  QPointer<QDialog> m_TipDialog;
+  QPointer<QDialog> m_IntroDialog;
+  QStringList m_RecentFiles;
+  QString m_ZoomText;
+  int m_Redraws[4] = {};
 };
+
+// The main frame while it exists.
+extern CMainFrame* g_OrvaneMainWnd;

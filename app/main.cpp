@@ -1,24 +1,54 @@
 #include <QApplication>
 #include <QTimer>
 #include <clocale>
-#include <cstring>
+#include <cstdio>
+#include <memory>
 
+#include "app/CommandLine.h"
+#include "app/IdleHook.h"
 #include "app/MainFrame.h"
+#include "app/QtSettingsStore.h"
+#include "app/SceneApp.h"
+#include "app/WelcomeText.h"
 
 int main(int argc, char** argv) {
-  bool quitAfterStart = false;
-  for (int i = 1; i < argc; ++i)
-    if (std::strcmp(argv[i], "--quit-after-start") == 0) quitAfterStart = true;
-
-  QApplication app(argc, argv);
+  QApplication qapp(argc, argv);
   // Qt takes the user's locale; numbers in files and settings are always
   // written and read in the C locale.
   std::setlocale(LC_NUMERIC, "C");
   QApplication::setOrganizationName("Havrel");
   QApplication::setApplicationName("Orvane");
 
-  CMainFrame frame;
-  frame.show();
-  if (quitAfterStart) QTimer::singleShot(0, &frame, [&frame] { frame.close(); });
-  return app.exec();
+  // Qt has taken its own options out of the arguments by now.
+  std::vector<CString> args;
+  const QStringList arguments = QCoreApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toLocal8Bit().toStdString());
+  const CCommandLineInfo commandLine = ParseCommandLine(args);
+
+  QtSettingsStore settings(QtSettingsStore::DefaultPath());
+  CSceneApp theApp(settings);
+  theApp.SetDataDirectories(DataDirectories(QCoreApplication::applicationDirPath().toStdString()));
+
+  // The frame outlives the shutdown sequence: the engine renders into it.
+  std::unique_ptr<CMainFrame> frame;
+  auto createFrame = [&frame]() -> IAppFrame* {
+    frame = std::make_unique<CMainFrame>();
+    return frame.get();
+  };
+  if (!theApp.InitInstance(commandLine, createFrame)) {
+    theApp.ExitInstance();
+    return 1;
+  }
+
+  CIdleHook idle(theApp);
+  if (commandLine.m_QuitAfterStart) {
+    // Close once the first idle refresh has run.
+    QObject::connect(
+        &idle, &CIdleHook::idleDone, frame.get(), [&frame] { QTimer::singleShot(0, frame.get(), &QWidget::close); },
+        Qt::SingleShotConnection);
+  }
+  int result = QApplication::exec();
+  theApp.ExitInstance();
+  if (commandLine.m_QuitAfterStart) std::printf("Orvane: %d idle refreshes\n", idle.Passes());
+  return result;
 }
