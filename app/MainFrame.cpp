@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <cstdio>
 #include <QProgressBar>
 #include <QScreen>
 #include <QSplashScreen>
@@ -78,6 +79,15 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 // Prompts and progress
 
 int CMainFrame::MessageBox(const CString& text, const CString& caption, UINT type) {
+  if (m_Unattended) {
+    std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+    switch (type & MB_TYPEMASK) {
+      case MB_OKCANCEL:
+      case MB_YESNOCANCEL: return IDCANCEL;
+      case MB_YESNO: return IDNO;
+      default: return IDOK;
+    }
+  }
   QMessageBox box(this);
   box.setWindowTitle(ToQt(caption));
   box.setText(ToQt(text));

@@ -23,6 +23,10 @@ class CMainFrame : public QMainWindow, public IAppFrame {
 
   // The four panes, row by row: XY, XZ, YZ and the rendered view.
   QWidget* Pane(int index) const;
+  // An unattended run (--quit-after-start) never waits for a person: message
+  // boxes go to standard error and take their most cautious answer (OK,
+  // No, Cancel).
+  void SetUnattended(bool unattended) { m_Unattended = unattended; }
   QProgressBar* ProgressBar() const { return m_Progress; }
   // The welcome windows while they are open (null otherwise).
   QDialog* TipDialog() const { return m_TipDialog; }
@@ -60,6 +64,7 @@ class CMainFrame : public QMainWindow, public IAppFrame {
  private:
   void Tile();
 
+  bool m_Unattended = false;
   QWidget* m_Panes[4] = {};
   QSplitter* m_Rows = nullptr;
   QSplitter* m_Columns[2] = {};

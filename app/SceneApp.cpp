@@ -227,9 +227,9 @@ void CSceneApp::CheckForOpen(const CCommandLineInfo& commandLine) {
 // Idle refresh
 
 void CSceneApp::RecalcMesh(CMeshObject* mesh) {
-  // A mesh brings its box, views and normals up to date here; until meshes
-  // carry geometry there is nothing to recompute but the update count.
-  mesh->SetNeedUpdate(0);
+  // Box, texture coordinates, views, normals and visible faces; the update
+  // count goes back to 0.
+  mesh->ReCalcAll(1);
 }
 
 BOOL CSceneApp::OnIdle(LONG /*count*/) {
@@ -491,7 +491,6 @@ void CSceneApp::RequestRefresh(DWORD flags) {
 }
 
 HRESULT CSceneApp::AddUndoAction(CAction* action) {
-  // Without an undo manager nothing is recorded: the item deletes the action.
   return m_UndoManager ? m_UndoManager->AddAction(action) : E_FAIL;
 }
 

@@ -14,7 +14,7 @@
 #include "app/AppFrame.h"
 #include "app/CommandLine.h"
 #include "app/SettingsStore.h"
-#include "app/UndoManagerInterface.h"
+#include "engine/UndoManager.h"
 #include "engine/RenderEngine.h"
 #include "platform/Host.h"
 
@@ -72,8 +72,7 @@ class CSceneApp : public IHost {
   CRenderEngine* Engine() { return m_pEngine.get(); }
   IAppFrame* Frame() { return m_pFrame; }
   ISettingsStore& Settings() { return m_Settings; }
-  IUndoManager* UndoManager() { return m_UndoManager.get(); }
-  void SetUndoManager(std::unique_ptr<IUndoManager> manager) { m_UndoManager = std::move(manager); }
+  CUndoManager* UndoManager() { return m_UndoManager.get(); }
   SimpleList<CMeshObject>& GetLoadedObjectList() { return m_LoadedObjects; }
 
   // --- meshes ------------------------------------------------------------------
@@ -210,7 +209,7 @@ class CSceneApp : public IHost {
   bool m_Exited = false;
   bool m_InIdle = false;
   int m_ProjectChangeCount = 0;
-  std::unique_ptr<IUndoManager> m_UndoManager;
+  std::unique_ptr<CUndoManager> m_UndoManager = std::make_unique<CUndoManager>();
 
   CMeshObject* m_pActiveObject = nullptr;
   CMeshObject* m_pPrevActiveObject = nullptr;

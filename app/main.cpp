@@ -31,8 +31,10 @@ int main(int argc, char** argv) {
 
   // The frame outlives the shutdown sequence: the engine renders into it.
   std::unique_ptr<CMainFrame> frame;
-  auto createFrame = [&frame]() -> IAppFrame* {
+  const bool unattended = commandLine.m_QuitAfterStart;
+  auto createFrame = [&frame, unattended]() -> IAppFrame* {
     frame = std::make_unique<CMainFrame>();
+    frame->SetUnattended(unattended);
     return frame.get();
   };
   if (!theApp.InitInstance(commandLine, createFrame)) {

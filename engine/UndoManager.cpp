@@ -77,6 +77,13 @@ void CUndoManager::Clear() {
   m_RedoList.Clean();
 }
 
+void CUndoManager::EmptyUndoStack() {
+  m_DragKept.clear();
+  m_UndoList.Clean();
+}
+
+void CUndoManager::EmptyRedoStack() { m_RedoList.Clean(); }
+
 void CUndoManager::BeginDrag() {
   if (m_DragDepth++ == 0) m_DragKept.clear();
 }

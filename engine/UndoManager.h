@@ -29,8 +29,10 @@ class CUndoManager {
   // Drops every action of an item that is going away, from both stacks.
   virtual LONG CheckList(CFrameObject* item);
 
-  // Empties both stacks.
+  // Empties both stacks, or one of them.
   void Clear();
+  void EmptyUndoStack();
+  void EmptyRedoStack();
 
   // While a drag is open, only the first move and the first scale action of
   // each item are kept, so a whole drag is one undo step.

@@ -55,36 +55,6 @@ class FakeFrame : public IAppFrame {
   bool objectWindow = false;
 };
 
-// Takes every action and drops those of items that go away.
-class FakeUndoManager : public IUndoManager {
- public:
-  ~FakeUndoManager() override { EmptyUndoStack(); }
-  HRESULT AddAction(CAction* action) override {
-    if (!action) return E_FAIL;
-    action->AddRef();
-    actions.push_back(action);
-    return S_OK;
-  }
-  LONG CheckList(CFrameObject* item) override {
-    for (size_t i = 0; i < actions.size();) {
-      if (actions[i]->GetObject() == item) {
-        actions[i]->Release();
-        actions.erase(actions.begin() + static_cast<long>(i));
-      } else {
-        ++i;
-      }
-    }
-    return 0;
-  }
-  void EmptyUndoStack() override {
-    for (CAction* a : actions) a->Release();
-    actions.clear();
-    ++empties;
-  }
-  void EmptyRedoStack() override { ++empties; }
-  std::vector<CAction*> actions;
-  int empties = 0;
-};
 
 class SceneAppTest : public ::testing::Test {
  protected:
@@ -428,21 +398,25 @@ TEST_F(SceneAppTest, TheApplicationIsTheEnginesHost) {
   HostRequestRefresh(REFRESH_WORKSPACE);
   EXPECT_EQ(m_Frame->GetNeedUpdateObjectWindow(), 1);
 
-  // Without an undo manager a move records nothing; with one it is taken,
-  // and it is purged when its item goes.
+  // The application's undo manager takes the moves of logging items and
+  // forgets them when their item goes; shutdown empties both stacks.
   CMeshObject* mesh = app->AddObject();
-  mesh->SetPosition(D3DVECTOR{1, 2, 3}, 0);
-  EXPECT_EQ(mesh->GetChangeCount(), 0);
-  auto manager = std::make_unique<FakeUndoManager>();
-  FakeUndoManager* undo = manager.get();
-  app->SetUndoManager(std::move(manager));
+  CMeshObject* other = app->AddObject();
+  CUndoManager* undo = app->UndoManager();
+  ASSERT_NE(undo, nullptr);
+  undo->Clear();
+  mesh->SetLogUndoAction(1);
   mesh->SetPosition(D3DVECTOR{4, 5, 6}, 0);
-  EXPECT_EQ(undo->actions.size(), 1u);
+  other->SetLogUndoAction(1);
+  other->SetPosition(D3DVECTOR{1, 1, 1}, 0);
+  undo->Undo();
+  EXPECT_EQ(undo->UndoList().Count(), 1);
+  EXPECT_EQ(undo->RedoList().Count(), 1);
   app->DelObject(mesh, 0);
-  EXPECT_TRUE(undo->actions.empty());
+  EXPECT_EQ(undo->UndoList().Count(), 0);
 
   app->ExitInstance();
-  EXPECT_EQ(undo->empties, 2);  // both stacks emptied at shutdown
+  EXPECT_EQ(undo->RedoList().Count(), 0);
   EXPECT_EQ(app->Engine(), nullptr);
 }
 
