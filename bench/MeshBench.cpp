@@ -114,6 +114,33 @@ void BM_MergeVerticesNothingToMerge(benchmark::State& state) {
 }
 BENCHMARK(BM_MergeVerticesNothingToMerge)->Unit(benchmark::kMillisecond);
 
+// Generators near the 16-bit index limit: a globe of detail 181 (65,524
+// vertices, 131,044 faces) and a 256 x 256 torus (65,536 vertices), each
+// including the recalculation the generator ends with.
+void BM_CreateGlobe(benchmark::State& state) {
+  Scene scene;
+  CMeshObject* mesh = scene.engine->CreateObject();
+  for (auto _ : state) benchmark::DoNotOptimize(mesh->CreateGlobe(1, 1, 181));
+  state.SetItemsProcessed(state.iterations() * mesh->GetVertexCount());
+}
+BENCHMARK(BM_CreateGlobe)->Unit(benchmark::kMillisecond);
+
+void BM_CreateTorus(benchmark::State& state) {
+  Scene scene;
+  for (auto _ : state) {
+    // The torus appends, so every round starts on an empty mesh.
+    state.PauseTiming();
+    CMeshObject* mesh = scene.engine->CreateObject();
+    state.ResumeTiming();
+    benchmark::DoNotOptimize(mesh->CreateTorus(0.5f, 2, 256, 256));
+    state.PauseTiming();
+    scene.engine->ReleaseObject(mesh, 1);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * 65536);
+}
+BENCHMARK(BM_CreateTorus)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -18,6 +18,7 @@
 class CAnimation;
 class Camera;
 class MeshProgress;
+struct PrimitiveShape;
 
 // One vertex, 22 floats: position, normal, the texture coordinates of stage 0,
 // then tu of stages 1 to 7 and tv of stages 1 to 7. The render vertex buffer
@@ -354,6 +355,32 @@ class CMeshObject : public CFrameObject {
   int GetExportType() const { return m_ExportType; }
   void SetExportType(int type) { m_ExportType = type; }
 
+  // --- primitive generators (MeshPrimitives.cpp) ------------------------------
+  // Each fills the mesh with a solid or surface in its own frame, recalculates
+  // it and returns 0, or returns E_FAIL and leaves the mesh as it was. Details
+  // and counts are taken by their whole part; sizes by their magnitude. A
+  // request of more than 65,536 vertices, a zero or non-finite size and a NaN
+  // detail are refused. Details too small for a closed shape are raised to
+  // the least that makes one (3; 2 for the globe). All but the torus replace
+  // the mesh's geometry; the torus appends to it.
+  //
+  // A plane of columns x rows squares in z = 0, centred on the origin; fewer
+  // than one column or row is refused.
+  LONG CreateSquare(float columns, float rows, float size);
+  // A sphere about the y axis of radius |(width, height)| / 2 with `detail`
+  // rings of 2 * detail vertices and two poles.
+  LONG CreateGlobe(float width, float height, float detail);
+  LONG CreateCube(float width, float height, float depth);
+  // Base centre at the origin, tip on +z.
+  LONG CreateCone(float radius, float height, float detail);
+  // A ring about the y axis; tube detail and segment count are at least 3.
+  LONG CreateTorus(float tubeRadius, float ringRadius, float tubeDetail, float segmentCount);
+  // Base 2a by 2b in z = 0, tip on +z.
+  LONG CreatePyramide(float a, float b, float height);
+  LONG CreateDisk(float radius, float detail);
+  // Axis along +z from 0 to height.
+  LONG CreateCilinder(float radius, float height, float detail);
+
  private:
   void Initialise();
   bool ValidVertex(long i) const { return i >= 0 && i < m_VertexCount; }
@@ -394,6 +421,15 @@ class CMeshObject : public CFrameObject {
   CTexture* FitFaceTexture(CTexture* t);
   // axis -1 records all three factors for undo, 0 to 2 only that axis.
   void ApplyScale(float x, float y, float z, const D3DVECTOR* pivot, int axis);
+
+  // --- primitive generators ---------------------------------------------------
+  // Replaces every per-vertex and per-face array by one of exactly the given
+  // size, cleared (texture indices -1), and empties the mesh. 1 on success;
+  // 0, after the out-of-memory message and with the mesh unchanged, when the
+  // memory is not there.
+  int CreateVertexBuffer(long vertexCount, long faceCount);
+  // Puts a generated shape in place of the geometry and recalculates.
+  LONG StorePrimitive(PrimitiveShape& shape);
 
   CString m_FullPath;
   CString m_Directory;
