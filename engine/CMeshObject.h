@@ -350,6 +350,8 @@ class CMeshObject : public CFrameObject {
   void SetExportType(int type) { m_ExportType = type; }
 
  private:
+  // A texture computes the coordinates and face assignments of its mesh.
+  friend class CTexture;
   void Initialise();
   bool ValidVertex(long i) const { return i >= 0 && i < m_VertexCount; }
   bool ValidFace(long f) const { return f >= 0 && f < m_FaceCount; }

@@ -1,5 +1,6 @@
 #include "engine/CFrameObject.h"
 #include "engine/UndoTypeActions.h"
+#include "platform/Host.h"
 
 CAction::CAction(CFrameObject* object, const Callback& callback) : m_Callback(callback), m_Object(object) {
   m_Name = "Undo";
@@ -43,4 +44,33 @@ void CUndoActionScale::Reverse() { m_Data.m_Scale = Reciprocal(m_Data.m_Scale); 
 CUndoActionName::CUndoActionName(CFrameObject* object, const Callback& callback) : CAction(object, callback) {
   m_Data.m_Name = object->GetName();
   SetName("Change Name: " + object->GetName());
+}
+
+CUndoActionMaterial::CUndoActionMaterial(CMaterial* material) : CAction(material, Callback()) {
+  m_Data = material->GetMaterial();
+  SetName("Change Material: " + material->GetName());
+}
+
+void CUndoActionMaterial::Undo() {
+  auto* material = static_cast<CMaterial*>(m_Object);
+  if (!material) return;
+  const D3DMATERIAL current = material->GetMaterial();
+  material->SetMaterial(m_Data);
+  material->Set();
+  m_Data = current;
+  HostRequestRefresh(REFRESH_RENDER | REFRESH_MATERIALS);
+}
+
+CUndoActionMaterialAlpha::CUndoActionMaterialAlpha(CMaterial* material) : CAction(material, Callback()) {
+  m_Data = material->GetAlphaSettings();
+  SetName("Change Alpha: " + material->GetName());
+}
+
+void CUndoActionMaterialAlpha::Undo() {
+  auto* material = static_cast<CMaterial*>(m_Object);
+  if (!material) return;
+  const SMaterialAlpha current = material->GetAlphaSettings();
+  material->SetAlphaSettings(m_Data);
+  m_Data = current;
+  HostRequestRefresh(REFRESH_RENDER | REFRESH_MATERIALS);
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "engine/UndoRedoAction.h"
+#include "engine/CMaterial.h"
 #include "platform/D3DTypes.h"
 
 struct SUndoRedoPositionData {
@@ -57,4 +58,33 @@ class CUndoActionName : public CAction {
 
  private:
   SUndoRedoNameData m_Data;
+};
+
+// "Change Material: <name>"; holds the material's colour record that is not
+// the current one. Undo and redo both exchange it with the material's record
+// and send the result to the device.
+class CUndoActionMaterial : public CAction {
+ public:
+  explicit CUndoActionMaterial(CMaterial* material);
+  void Quit() override {}
+  void Undo() override;
+  void Redo() override { Undo(); }
+  D3DMATERIAL& Data() { return m_Data; }
+
+ private:
+  D3DMATERIAL m_Data;
+};
+
+// "Change Alpha: <name>"; holds the six alpha settings that are not the
+// current ones and exchanges them like CUndoActionMaterial.
+class CUndoActionMaterialAlpha : public CAction {
+ public:
+  explicit CUndoActionMaterialAlpha(CMaterial* material);
+  void Quit() override {}
+  void Undo() override;
+  void Redo() override { Undo(); }
+  SMaterialAlpha& Data() { return m_Data; }
+
+ private:
+  SMaterialAlpha m_Data;
 };

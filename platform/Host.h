@@ -72,6 +72,13 @@ class IHost {
   // An undo or redo moved or scaled an item: every loaded mesh recomputes
   // its view coordinates.
   virtual void RecalcLoadedMeshViews() = 0;
+
+  // --- textures ---------------------------------------------------------------
+  // The warning about an image whose width or height is not a power of two
+  // ("Warning", with the file name). The application's dialog writes the
+  // "ACTIONS" settings CONFIRM_BITMAP_DIMENSIONS and CONFIRM_BITMAP_ACTION,
+  // which the engine reads afterwards. Without a dialog nothing is shown.
+  virtual void ShowBitmapWarning(const CString& /*file*/) {}
 };
 
 IHost* GetHost();
