@@ -140,6 +140,7 @@ CMeshObject::~CMeshObject() {
   while (SimpleNode<CTexture>* n = m_Textures.Head()) {
     CTexture* t = n->Node();
     t->AddRef();
+    if (t->GetOwner() == this) t->SetOwner(nullptr);  // the texture may outlive this mesh
     m_Textures.Remove(n);
     GiveBackTexture(*t);
     t->Release();
@@ -860,7 +861,11 @@ CMaterial* CMeshObject::SetMaterial(CMaterial& m, int index) {
     }
   } else {
     target = GetMaterial(std::clamp<long>(index, 0, count - 1));
-    if (target && target != &m) target->SetMaterial(m.GetMaterial());
+    if (target && target != &m) {
+      target->SetMaterial(m.GetMaterial());
+      target->SetAlphaSettings(m.GetAlphaSettings());
+      target->Set();
+    }
   }
   HostRequestRefresh(REFRESH_RENDER);
   return target;
@@ -896,7 +901,10 @@ void CMeshObject::RemoveTextureAt(long n) {
     else if (m_FaceTextures[f] > n)
       --m_FaceTextures[f];
   }
-  if (SimpleNode<CTexture>* node = m_Textures.GetAt(n)) m_Textures.Remove(node);
+  if (SimpleNode<CTexture>* node = m_Textures.GetAt(n)) {
+    if (node->Node() && node->Node()->GetOwner() == this) node->Node()->SetOwner(nullptr);
+    m_Textures.Remove(node);
+  }
   RebuildFaceTextures();
   ++m_NeedUpdate;
 }
@@ -904,14 +912,20 @@ void CMeshObject::RemoveTextureAt(long n) {
 CTexture* CMeshObject::AddTexture() {
   if (!m_Engine) return nullptr;
   CTexture* t = m_Engine->CreateTexture();
-  if (t) m_Textures.AddBottom(t);
+  if (t) {
+    t->SetOwner(this);
+    m_Textures.AddBottom(t);
+  }
   return t;
 }
 
 CTexture* CMeshObject::AddTexture(const CString& file) {
   if (!m_Engine) return nullptr;
   CTexture* t = m_Engine->CreateTexture(file);
-  if (t) m_Textures.AddBottom(t);
+  if (t) {
+    t->SetOwner(this);
+    m_Textures.AddBottom(t);
+  }
   return t;
 }
 
@@ -1004,6 +1018,7 @@ LONG CMeshObject::SetFaceTexture(long f, CTexture& t) {
   }
   m_FaceTextures[f] = static_cast<LONG>(index);
   m_SameTextureDirty = true;
+  t.SetOwner(this);
   ++m_NeedUpdate;
   return 0;
 }
@@ -1048,22 +1063,34 @@ int CMeshObject::GetSameTexture() {
 LONG CMeshObject::CalculateTextures() {
   // Coordinates that came with the file stay as they are.
   if (m_TextureIndicesLocked) return 0;
-  // Each texture computes the coordinates of the faces it covers; textures
-  // without that ability leave the coordinates the vertices already have.
+  // Each texture, in list order, takes the faces in its volume and computes
+  // their coordinates; the first failure stops the round.
+  for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) {
+    CTexture* t = n->Node();
+    if (!t) continue;
+    const LONG result = t->Update(this, t->GetWrapType(), 1);
+    if (FAILED(result)) return result;
+  }
   return 0;
 }
 
 CFuncture* CMeshObject::AddFuncture() {
   if (!m_Engine) return nullptr;
   CFuncture* f = m_Engine->CreateFuncture();
-  if (f) m_Textures.AddBottom(f);
+  if (f) {
+    f->SetOwner(this);
+    m_Textures.AddBottom(f);
+  }
   return f;
 }
 
 CFuncture* CMeshObject::AddFuncture(const CString& file) {
   if (!m_Engine) return nullptr;
   CFuncture* f = m_Engine->CreateFuncture(file);
-  if (f) m_Textures.AddBottom(f);
+  if (f) {
+    f->SetOwner(this);
+    m_Textures.AddBottom(f);
+  }
   return f;
 }
 
@@ -1151,8 +1178,10 @@ LONG CMeshObject::SetPosition(const D3DVECTOR& p, int moveChildren) {
         CMeshObject* child = n->Node();
         Unlogged(*child, [&] { child->SetPosition(child->GetPosition() + offset, moveChildren); });
       }
+    // Bump maps keep their place.
     for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) {
       CTexture* t = n->Node();
+      if (t->GetIsBumpMap()) continue;
       Unlogged(*t, [&] { t->SetPosition(t->GetPosition() + offset, 0); });
     }
   }

@@ -382,6 +382,8 @@ class CMeshObject : public CFrameObject {
   LONG CreateCilinder(float radius, float height, float detail);
 
  private:
+  // A texture computes the coordinates and face assignments of its mesh.
+  friend class CTexture;
   void Initialise();
   bool ValidVertex(long i) const { return i >= 0 && i < m_VertexCount; }
   bool ValidFace(long f) const { return f >= 0 && f < m_FaceCount; }

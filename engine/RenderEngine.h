@@ -69,6 +69,8 @@ class CRenderEngine {
 
   CMaterial* GetDefaultObjectMaterial() { return m_DefaultObjectMaterial; }
   CTexture* GetBackGround() { return m_Background; }
+  // Called by the background texture when it goes away.
+  void ForgetBackGround() { m_Background = nullptr; }
 
   // --- creation -------------------------------------------------------------
   CMeshObject* CreateObject();

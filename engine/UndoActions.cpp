@@ -80,8 +80,9 @@ CUndoActionMaterial::CUndoActionMaterial(CMaterial* material) : CAction(material
 void CUndoActionMaterial::Undo() {
   auto* material = static_cast<CMaterial*>(m_Object);
   if (!material) return;
-  D3DMATERIAL current = material->GetMaterial();
+  const D3DMATERIAL current = material->GetMaterial();
   material->SetMaterial(m_Data);
+  material->Set();
   m_Data = current;
   HostRequestRefresh(REFRESH_RENDER | REFRESH_MATERIALS);
 }
@@ -101,4 +102,18 @@ void CUndoActionObjectMaterialList::Undo() {
   mesh->RebuildFaceMaterials();
   mesh->SetNeedUpdate(1);
   HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
+}
+
+CUndoActionMaterialAlpha::CUndoActionMaterialAlpha(CMaterial* material) : CAction(material, Callback()) {
+  m_Data = material->GetAlphaSettings();
+  SetName("Change Alpha: " + material->GetName());
+}
+
+void CUndoActionMaterialAlpha::Undo() {
+  auto* material = static_cast<CMaterial*>(m_Object);
+  if (!material) return;
+  const SMaterialAlpha current = material->GetAlphaSettings();
+  material->SetAlphaSettings(m_Data);
+  m_Data = current;
+  HostRequestRefresh(REFRESH_RENDER | REFRESH_MATERIALS);
 }

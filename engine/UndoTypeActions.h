@@ -1,10 +1,11 @@
 // The kinds of undo action the items record.
 #pragma once
 
-#include "engine/ItemState.h"
-#include "engine/UndoRedoAction.h"
 #include <vector>
 
+#include "engine/CMaterial.h"
+#include "engine/ItemState.h"
+#include "engine/UndoRedoAction.h"
 #include "platform/D3DTypes.h"
 
 struct SUndoRedoPositionData {
@@ -74,11 +75,11 @@ class CUndoActionName : public CAction {
   SUndoRedoNameData m_Data;
 };
 
-class CMaterial;
 class CMeshObject;
 
-// "Change Material: <name>"; holds a whole material record that is not the
-// current one. Undo and redo both exchange it with the material's record.
+// "Change Material: <name>"; holds the material colour record that is not
+// the current one. Undo and redo both exchange it with the material record
+// and send the result to the device.
 class CUndoActionMaterial : public CAction {
  public:
   explicit CUndoActionMaterial(CMaterial* material);
@@ -107,4 +108,18 @@ class CUndoActionObjectMaterialList : public CAction {
  private:
   std::vector<LONG> m_List;
   LONG m_MaterialCount = 0;
+};
+
+// "Change Alpha: <name>"; holds the six alpha settings that are not the
+// current ones and exchanges them like CUndoActionMaterial.
+class CUndoActionMaterialAlpha : public CAction {
+ public:
+  explicit CUndoActionMaterialAlpha(CMaterial* material);
+  void Quit() override {}
+  void Undo() override;
+  void Redo() override { Undo(); }
+  SMaterialAlpha& Data() { return m_Data; }
+
+ private:
+  SMaterialAlpha m_Data;
 };

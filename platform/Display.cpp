@@ -87,6 +87,60 @@ const D3DMATRIX* NullDisplayDevice::Transform(D3DTRANSFORMSTATETYPE state) const
   return it == m_Transforms.end() ? nullptr : &it->second;
 }
 
+// Materials: ids count up from 1 and the handle of a material is its id.
+// Every call is logged, including those that fail.
+HRESULT NullDisplayDevice::Record(const CString& line) {
+  m_Log->calls.push_back(line);
+  return m_Log->Outcome(line);
+}
+
+HRESULT NullDisplayDevice::CreateMaterial(DWORD* material) {
+  HRESULT hr = Record(StrFormat("CreateMaterial %u", m_NextMaterial));
+  if (FAILED(hr)) return hr;
+  if (!material) return E_POINTER;
+  *material = m_NextMaterial++;
+  m_Log->materials[*material] = D3DMATERIAL();
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::ReleaseMaterial(DWORD material) {
+  HRESULT hr = Record(StrFormat("ReleaseMaterial %u", material));
+  if (FAILED(hr)) return hr;
+  return m_Log->materials.erase(material) ? S_OK : E_INVALIDARG;
+}
+
+HRESULT NullDisplayDevice::SetMaterial(DWORD material, const D3DMATERIAL& record) {
+  HRESULT hr = Record(StrFormat("SetMaterial %u", material));
+  if (FAILED(hr)) return hr;
+  auto it = m_Log->materials.find(material);
+  if (it == m_Log->materials.end()) return E_INVALIDARG;
+  it->second = record;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::GetMaterialHandle(DWORD material, D3DMATERIALHANDLE* handle) {
+  HRESULT hr = Record(StrFormat("GetMaterialHandle %u", material));
+  if (FAILED(hr)) return hr;
+  if (!handle) return E_POINTER;
+  if (!m_Log->materials.count(material)) return E_INVALIDARG;
+  *handle = material;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::SetLightState(DWORD state, DWORD value) {
+  HRESULT hr = Record(StrFormat("SetLightState %u %u", state, value));
+  if (FAILED(hr)) return hr;
+  m_Log->lightStates[state] = value;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::SetBackground(D3DMATERIALHANDLE handle) {
+  HRESULT hr = Record(StrFormat("SetBackground %u", handle));
+  if (FAILED(hr)) return hr;
+  m_Log->background = handle;
+  return S_OK;
+}
+
 NullDisplaySystem::NullDisplaySystem(int deviceCount) : m_DeviceCount(deviceCount) {}
 
 HRESULT NullDisplaySystem::EnumerateDevices(std::vector<DisplayDeviceDesc>& devices) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/CString.h"
+#include "platform/D3DTextureTypes.h"
 #include "platform/D3DTypes.h"
 #include "platform/WinTypes.h"
 
@@ -50,6 +51,18 @@ class IDisplayDevice {
   virtual HRESULT DeleteLight(const IDisplayLight* light) = 0;
   // The view and projection (and world) matrices, row-vector convention.
   virtual HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) = 0;
+  // --- materials ------------------------------------------------------------
+  // A material object lives on the device and is known by an id; its handle
+  // (never 0) is what the light state and the viewport background take.
+  virtual HRESULT CreateMaterial(DWORD* material) = 0;
+  virtual HRESULT ReleaseMaterial(DWORD material) = 0;
+  virtual HRESULT SetMaterial(DWORD material, const D3DMATERIAL& record) = 0;
+  virtual HRESULT GetMaterialHandle(DWORD material, D3DMATERIALHANDLE* handle) = 0;
+  // Light states: D3DLIGHTSTATE_MATERIAL takes a material handle,
+  // D3DLIGHTSTATE_COLORVERTEX switches per-vertex colours on or off.
+  virtual HRESULT SetLightState(DWORD state, DWORD value) = 0;
+  // The viewport clears to the diffuse colour of the material with this handle.
+  virtual HRESULT SetBackground(D3DMATERIALHANDLE handle) = 0;
 };
 
 class IDisplaySystem {
@@ -70,6 +83,23 @@ class IDisplaySystem {
 // without doing anything (for testing failure paths).
 struct DisplayCallLog {
   std::vector<CString> calls;
+  // The next call whose logged line, or whose first word, is a key here
+  // fails with the code given (the entry is used up).
+  std::map<CString, HRESULT> failNext;
+  // What the device holds: material records by id, light states, background.
+  std::map<DWORD, D3DMATERIAL> materials;
+  std::map<DWORD, DWORD> lightStates;
+  D3DMATERIALHANDLE background = 0;
+
+  // The code for a call logged as `line`: the planted failure, or S_OK.
+  HRESULT Outcome(const CString& line) {
+    auto it = failNext.find(line);
+    if (it == failNext.end()) it = failNext.find(line.substr(0, line.find(' ')));
+    if (it == failNext.end()) return S_OK;
+    HRESULT hr = it->second;
+    failNext.erase(it);
+    return hr;
+  }
   std::map<CString, HRESULT> failures;
   int lightsMade = 0;
 
@@ -110,10 +140,22 @@ class NullDisplayDevice : public IDisplayDevice {
   const std::vector<std::shared_ptr<IDisplayLight>>& Lights() const { return m_Lights; }
   const D3DMATRIX* Transform(D3DTRANSFORMSTATETYPE state) const;
 
+  // --- materials ------------------------------------------------------------
+  HRESULT CreateMaterial(DWORD* material) override;
+  HRESULT ReleaseMaterial(DWORD material) override;
+  HRESULT SetMaterial(DWORD material, const D3DMATERIAL& record) override;
+  HRESULT GetMaterialHandle(DWORD material, D3DMATERIALHANDLE* handle) override;
+  HRESULT SetLightState(DWORD state, DWORD value) override;
+  HRESULT SetBackground(D3DMATERIALHANDLE handle) override;
+
  private:
+  // Logs the line and returns the planted outcome for it.
+  HRESULT Record(const CString& line);
+
   std::shared_ptr<DisplayCallLog> m_Log;
   std::vector<std::shared_ptr<IDisplayLight>> m_Lights;
   std::map<int, D3DMATRIX> m_Transforms;
+  DWORD m_NextMaterial = 1;
 };
 
 // A display system with one software device that draws nothing and records

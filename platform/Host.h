@@ -76,6 +76,12 @@ class IHost {
   // The view type of editing pane 0, 1 or 2 of the main frame (0 XY, 1 XZ,
   // 2 YZ, 4 to 6 isometric), or -1 when that pane does not exist.
   virtual int GetPaneViewType(int /*pane*/) { return -1; }
+  // --- textures ---------------------------------------------------------------
+  // The warning about an image whose width or height is not a power of two
+  // ("Warning", with the file name). The application's dialog writes the
+  // "ACTIONS" settings CONFIRM_BITMAP_DIMENSIONS and CONFIRM_BITMAP_ACTION,
+  // which the engine reads afterwards. Without a dialog nothing is shown.
+  virtual void ShowBitmapWarning(const CString& /*file*/) {}
 };
 
 IHost* GetHost();
