@@ -230,7 +230,8 @@ class TextLexer {
     }
     const char* p = s;
     while (p < m_End && IsNameChar(static_cast<unsigned char>(*p))) ++p;
-    if (static_cast<size_t>(p - s) > kMaxNameLength) return Fail(t);
+    // Nothing consumed ("+1x"): no token can start here.
+    if (p == s || static_cast<size_t>(p - s) > kMaxNameLength) return Fail(t);
     t.kind = Tok::Name;
     t.len = static_cast<uint32_t>(p - s);
     m_P = p;
@@ -428,6 +429,21 @@ class BinaryLexer {
 
 // --- Values ----------------------------------------------------------------------
 
+// Conversions that stay defined for any value a file may hold: out of
+// range integers become 0, out of range floats saturate, NaN stays NaN.
+uint64_t RealToInteger(double d) {
+  if (!(d > -2147483649.0 && d < 4294967296.0)) return 0;
+  return static_cast<uint64_t>(static_cast<int64_t>(d));
+}
+template <class T>
+T NarrowReal(double d) {
+  if constexpr (sizeof(T) < sizeof(double)) {
+    if (d > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
+    if (d < -std::numeric_limits<T>::max()) return -std::numeric_limits<T>::max();
+  }
+  return static_cast<T>(d);
+}
+
 // Integer member from a number token; negative values keep their two's
 // complement bits, fractions are cut off.
 bool TokenToInteger(const Token& t, uint64_t* out) {
@@ -437,7 +453,7 @@ bool TokenToInteger(const Token& t, uint64_t* out) {
       return true;
     }
     if (t.kind == Tok::Float) {
-      *out = static_cast<uint64_t>(static_cast<int64_t>(t.d));
+      *out = RealToInteger(t.d);
       return true;
     }
     return false;
@@ -463,8 +479,7 @@ bool TokenToInteger(const Token& t, uint64_t* out) {
     const char* p = t.p;
     if (*p == '+') ++p;
     std::from_chars(p, t.p + t.len, d);
-    if (!(d > -2147483648.0 && d < 4294967296.0)) d = 0.0;
-    *out = static_cast<uint64_t>(static_cast<int64_t>(d));
+    *out = RealToInteger(d);
     return true;
   }
   return false;
@@ -474,7 +489,7 @@ template <class T>
 bool TokenToReal(const Token& t, T* out) {
   if (!t.text) {
     if (t.kind == Tok::Float) {
-      *out = static_cast<T>(t.d);
+      *out = NarrowReal<T>(t.d);
       return true;
     }
     if (t.kind == Tok::Integer) {

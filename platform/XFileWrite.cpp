@@ -6,6 +6,8 @@
 // locale), lines end with CRLF. Binary runs consecutive integers into one
 // integer list and consecutive floats into one float list, splitting where
 // the member type changes; integer members of every width are list entries.
+#include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -347,7 +349,8 @@ class BinaryEncoder final : public Encoder {
         } else if (m.type == MemberType::Float || m.type == MemberType::Double) {
           if (m_ListFloat != 1) Flush();
           m_ListFloat = 1;
-          float f = static_cast<float>(v.d);
+          const double clamped = std::isnan(v.d) ? v.d : std::clamp(v.d, -double(FLT_MAX), double(FLT_MAX));
+          const float f = static_cast<float>(clamped);
           m_List.append(reinterpret_cast<const char*>(&f), 4);
           ++m_ListCount;
         } else {

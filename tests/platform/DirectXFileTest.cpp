@@ -916,6 +916,7 @@ TEST(DirectXFileInput, HostileCountsDepthsAndGarbage) {
       {"unterminated string", "xof 0302txt 0032 TextureFilename { \"abc; }", DXFILEERR_PARSEERROR},
       {"string for a number", "xof 0302txt 0032 Header { \"1\"; 0; 0; }", DXFILEERR_PARSEERROR},
       {"stray character", "xof 0302txt 0032 Frame { @ }", DXFILEERR_PARSEERROR},
+      {"sign before a name", "xof 0302txt 0032 Unknown { +1x }", DXFILEERR_PARSEERROR},
       {"template nesting too deep", manyTemplates, DXFILEERR_BADVALUE},
       {"binary list longer than the file", binaryList, DXFILEERR_PARSEERROR},
       {"binary unknown token", std::string("xof 0302bin 0032\x63\x00", 18), DXFILEERR_PARSEERROR},
