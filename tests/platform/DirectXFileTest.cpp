@@ -59,6 +59,13 @@ struct Api {
   }
 };
 
+// STRING members sit unaligned in packed records: copy the pointer out.
+const char* StringAt(const void* member) {
+  const char* s;
+  std::memcpy(&s, member, sizeof s);
+  return s;
+}
+
 std::string NameOf(IDirectXFileObject* o) {
   DWORD len = 0;
   EXPECT_EQ(o->GetName(nullptr, &len), S_OK);
@@ -100,7 +107,7 @@ void Describe(IDirectXFileData* d, int depth, std::string& out) {
       ASSERT_EQ(d->GetData(member, &msize, &mdata), S_OK);
       ASSERT_EQ(msize, sizeof(char*));
       const size_t at = static_cast<size_t>(static_cast<char*>(mdata) - static_cast<char*>(data));
-      strings += std::string(" \"") + *static_cast<char**>(mdata) + "\"";
+      strings += std::string(" \"") + StringAt(mdata) + "\"";
       bytes.replace(at, sizeof(void*), sizeof(void*), '\0');
     }
   std::string hex;
@@ -431,7 +438,7 @@ TEST(DirectXFileTemplates, FileTemplatesDoNotReplaceRegisteredOnes) {
   EXPECT_EQ(size, 44u);
   ASSERT_EQ(e->GetNextDataObject(&x), S_OK);
   ASSERT_EQ(x->GetData("b", &size, &data), S_OK);
-  EXPECT_STREQ(*static_cast<char**>(data), "seven");
+  EXPECT_STREQ(StringAt(data), "seven");
   // The file's own template stays with that file.
   TempDir dir;
   DxFilePtr<IDirectXFileSaveObject> save;
