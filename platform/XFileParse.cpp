@@ -1,0 +1,945 @@
+// Reading .x files: header, text and binary tokenizers, template definitions
+// and data objects.
+//
+// One parser works over either tokenizer. The text tokenizer hands out
+// views into the input (no allocation per token) and numbers are converted
+// only when a member asks for them, with std::from_chars, which ignores the
+// process locale. The binary tokenizer unrolls integer and float lists into
+// single values, so the parser sees the same stream in both encodings.
+// Separators (',' and ';') are skipped wherever they stand between values:
+// files in the wild are loose about them.
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <limits>
+
+#include "platform/DxErrors.h"
+#include "platform/XFileModel.h"
+
+namespace xfile {
+
+namespace {
+
+enum class Tok : uint8_t {
+  End, Name, String, Integer, Float, Guid, OBrace, CBrace, OBracket, CBracket, OParen, CParen, OAngle, CAngle,
+  Dot, Comma, Semicolon, Keyword,
+};
+
+// Keywords of template definitions. The text tokenizer reports them as
+// names; binary files have tokens for them.
+enum class Kw : uint8_t { None, Template, Array, Word, Dword, Float, Double, Char, Uchar, Sword, Sdword, Void,
+                          String, Unicode, Cstring };
+
+struct Token {
+  Tok kind = Tok::End;
+  Kw kw = Kw::None;
+  bool text = true;       // numbers: value still in p/len
+  const char* p = nullptr;
+  uint32_t len = 0;
+  uint32_t u = 0;         // binary integer
+  double d = 0.0;         // binary float
+  GUID guid;
+  std::string_view View() const { return {p, len}; }
+};
+
+bool EqualNoCase(std::string_view a, const char* b) {
+  size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (size_t i = 0; i < n; ++i) {
+    char c = a[i];
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    if (c != b[i]) return false;
+  }
+  return true;
+}
+
+Kw KeywordOf(const Token& t) {
+  if (t.kind == Tok::Keyword) return t.kw;
+  if (t.kind != Tok::Name) return Kw::None;
+  std::string_view v = t.View();
+  if (v.size() < 4 || v.size() > 8) return Kw::None;
+  static const struct { const char* text; Kw kw; } kTable[] = {
+      {"TEMPLATE", Kw::Template}, {"ARRAY", Kw::Array},   {"WORD", Kw::Word},       {"DWORD", Kw::Dword},
+      {"FLOAT", Kw::Float},       {"DOUBLE", Kw::Double}, {"CHAR", Kw::Char},       {"UCHAR", Kw::Uchar},
+      {"BYTE", Kw::Uchar},        {"SWORD", Kw::Sword},   {"SDWORD", Kw::Sdword},   {"VOID", Kw::Void},
+      {"STRING", Kw::String},     {"LPSTR", Kw::String},  {"UNICODE", Kw::Unicode}, {"CSTRING", Kw::Cstring},
+  };
+  for (const auto& e : kTable)
+    if (EqualNoCase(v, e.text)) return e.kw;
+  return Kw::None;
+}
+
+inline bool IsNameStart(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c >= 0x80;
+}
+inline bool IsNameChar(unsigned char c) {
+  return IsNameStart(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+}
+inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+
+// --- Text tokenizer ----------------------------------------------------------
+class TextLexer {
+ public:
+  TextLexer(const char* begin, const char* end) : m_P(begin), m_End(end) {}
+
+  HRESULT Error() const { return m_Error; }
+  size_t Remaining() const { return static_cast<size_t>(m_End - m_P); }
+
+  const Token& Peek() {
+    if (!m_HasPeek) {
+      Lex(m_Peek);
+      m_HasPeek = true;
+    }
+    return m_Peek;
+  }
+  void Next(Token& t) {
+    if (m_HasPeek) {
+      t = m_Peek;
+      m_HasPeek = false;
+    } else {
+      Lex(t);
+    }
+  }
+  // Skips ',' and ';'.
+  void SkipSeparators() {
+    if (m_HasPeek) {
+      if (m_Peek.kind != Tok::Comma && m_Peek.kind != Tok::Semicolon) return;
+      m_HasPeek = false;
+    }
+    for (;;) {
+      SkipBlank();
+      if (m_P < m_End && (*m_P == ',' || *m_P == ';')) {
+        ++m_P;
+        continue;
+      }
+      return;
+    }
+  }
+  void SkipPendingList() {}
+
+ private:
+  void SkipBlank() {
+    while (m_P < m_End) {
+      const unsigned char c = static_cast<unsigned char>(*m_P);
+      if (c == ' ' || c == '\n' || c == '\r' || c == '\t' || c == 0 || c == '\f' || c == '\v') {
+        ++m_P;
+      } else if (c == '#' || (c == '/' && m_P + 1 < m_End && m_P[1] == '/')) {
+        const void* nl = std::memchr(m_P, '\n', static_cast<size_t>(m_End - m_P));
+        m_P = nl ? static_cast<const char*>(nl) + 1 : m_End;
+      } else {
+        return;
+      }
+    }
+  }
+
+  void Fail(Token& t) {
+    if (m_Error == S_OK) m_Error = DXFILEERR_PARSEERROR;
+    t.kind = Tok::End;
+    m_P = m_End;
+  }
+
+  void Lex(Token& t) {
+    SkipBlank();
+    t.text = true;
+    t.kw = Kw::None;
+    if (m_P >= m_End) {
+      t.kind = Tok::End;
+      return;
+    }
+    const char* s = m_P;
+    const unsigned char c = static_cast<unsigned char>(*s);
+    t.p = s;
+    t.len = 1;
+    switch (c) {
+      case '{': t.kind = Tok::OBrace; ++m_P; return;
+      case '}': t.kind = Tok::CBrace; ++m_P; return;
+      case '[': t.kind = Tok::OBracket; ++m_P; return;
+      case ']': t.kind = Tok::CBracket; ++m_P; return;
+      case '(': t.kind = Tok::OParen; ++m_P; return;
+      case ')': t.kind = Tok::CParen; ++m_P; return;
+      case '>': t.kind = Tok::CAngle; ++m_P; return;
+      case ',': t.kind = Tok::Comma; ++m_P; return;
+      case ';': t.kind = Tok::Semicolon; ++m_P; return;
+      case '"': {
+        const void* q = std::memchr(s + 1, '"', static_cast<size_t>(m_End - s - 1));
+        if (!q) return Fail(t);
+        const char* e = static_cast<const char*>(q);
+        if (static_cast<size_t>(e - s - 1) > kMaxStringLength) return Fail(t);
+        t.kind = Tok::String;
+        t.p = s + 1;
+        t.len = static_cast<uint32_t>(e - s - 1);
+        m_P = e + 1;
+        return;
+      }
+      case '<': {
+        const char* p = s + 1;
+        while (p < m_End && (*p == ' ' || *p == '\t')) ++p;
+        if (m_End - p < 36 || !ParseGuidText(std::string_view(p, 36), &t.guid)) return Fail(t);
+        p += 36;
+        while (p < m_End && (*p == ' ' || *p == '\t')) ++p;
+        if (p >= m_End || *p != '>') return Fail(t);
+        t.kind = Tok::Guid;
+        m_P = p + 1;
+        return;
+      }
+      default: break;
+    }
+    if (IsDigit(c) || c == '-' || c == '+' || c == '.') {
+      const char* p = s;
+      if (*p == '-' || *p == '+') ++p;
+      const char* digits = p;
+      while (p < m_End && IsDigit(static_cast<unsigned char>(*p))) ++p;
+      bool isFloat = false;
+      bool any = p > digits;
+      if (p < m_End && *p == '.') {
+        const char* f = p + 1;
+        while (f < m_End && IsDigit(static_cast<unsigned char>(*f))) ++f;
+        if (f > p + 1 || any) {
+          any = any || f > p + 1;
+          isFloat = true;
+          p = f;
+        }
+      }
+      if (any && p < m_End && (*p == 'e' || *p == 'E')) {
+        const char* e = p + 1;
+        if (e < m_End && (*e == '-' || *e == '+')) ++e;
+        const char* ed = e;
+        while (e < m_End && IsDigit(static_cast<unsigned char>(*e))) ++e;
+        if (e > ed) {
+          isFloat = true;
+          p = e;
+        }
+      }
+      if (!any) {
+        if (c == '.') {
+          t.kind = Tok::Dot;
+          ++m_P;
+          return;
+        }
+        if (c == '+') return Fail(t);
+        // A name that begins with '-'.
+      } else if (p >= m_End || !IsNameStart(static_cast<unsigned char>(*p))) {
+        t.kind = isFloat ? Tok::Float : Tok::Integer;
+        t.len = static_cast<uint32_t>(p - s);
+        m_P = p;
+        return;
+      }
+      // Digits followed by letters: a name such as "3DSMesh".
+    } else if (!IsNameStart(c)) {
+      return Fail(t);
+    }
+    const char* p = s;
+    while (p < m_End && IsNameChar(static_cast<unsigned char>(*p))) ++p;
+    // Nothing consumed ("+1x"): no token can start here.
+    if (p == s || static_cast<size_t>(p - s) > kMaxNameLength) return Fail(t);
+    t.kind = Tok::Name;
+    t.len = static_cast<uint32_t>(p - s);
+    m_P = p;
+  }
+
+  const char* m_P;
+  const char* m_End;
+  Token m_Peek;
+  bool m_HasPeek = false;
+  HRESULT m_Error = S_OK;
+};
+
+// --- Binary tokenizer ----------------------------------------------------------
+enum : uint16_t {
+  kTokName = 1, kTokString = 2, kTokInteger = 3, kTokGuid = 5, kTokIntegerList = 6, kTokFloatList = 7,
+  kTokOBrace = 10, kTokCBrace = 11, kTokOParen = 12, kTokCParen = 13, kTokOBracket = 14, kTokCBracket = 15,
+  kTokOAngle = 16, kTokCAngle = 17, kTokDot = 18, kTokComma = 19, kTokSemicolon = 20, kTokTemplate = 31,
+  kTokWord = 40, kTokDword = 41, kTokFloat = 42, kTokDouble = 43, kTokChar = 44, kTokUchar = 45, kTokSword = 46,
+  kTokSdword = 47, kTokVoid = 48, kTokLpstr = 49, kTokUnicode = 50, kTokCstring = 51, kTokArray = 52,
+};
+
+class BinaryLexer {
+ public:
+  BinaryLexer(const uint8_t* begin, const uint8_t* end, bool doubles) : m_P(begin), m_End(end), m_Doubles(doubles) {}
+
+  HRESULT Error() const { return m_Error; }
+  size_t Remaining() const { return static_cast<size_t>(m_End - m_P) + m_ListLeft; }
+
+  const Token& Peek() {
+    if (!m_HasPeek) {
+      Lex(m_Peek);
+      m_HasPeek = true;
+    }
+    return m_Peek;
+  }
+  void Next(Token& t) {
+    if (m_HasPeek) {
+      t = m_Peek;
+      m_HasPeek = false;
+    } else {
+      Lex(t);
+    }
+  }
+  void SkipSeparators() {
+    for (;;) {
+      const Token& t = Peek();
+      if (t.kind != Tok::Comma && t.kind != Tok::Semicolon) return;
+      m_HasPeek = false;
+    }
+  }
+  // Drops the rest of a list being unrolled (skipping unknown objects).
+  void SkipPendingList() {
+    if (m_HasPeek) return;
+    m_P += static_cast<size_t>(m_ListLeft) * m_ListWidth;
+    m_ListLeft = 0;
+  }
+
+ private:
+  void Fail(Token& t) {
+    if (m_Error == S_OK) m_Error = DXFILEERR_PARSEERROR;
+    t.kind = Tok::End;
+    m_P = m_End;
+    m_ListLeft = 0;
+  }
+  bool Have(size_t n) const { return static_cast<size_t>(m_End - m_P) >= n; }
+  uint32_t Dword() {
+    uint32_t v;
+    std::memcpy(&v, m_P, 4);
+    m_P += 4;
+    return v;
+  }
+
+  void Lex(Token& t) {
+    do {
+      m_Again = false;
+      LexOnce(t);
+    } while (m_Again);
+  }
+
+  void LexOnce(Token& t) {
+    t.text = false;
+    t.kw = Kw::None;
+    if (m_ListLeft > 0) {
+      --m_ListLeft;
+      if (m_ListFloat) {
+        t.kind = Tok::Float;
+        if (m_Doubles) {
+          std::memcpy(&t.d, m_P, 8);
+          m_P += 8;
+        } else {
+          float f;
+          std::memcpy(&f, m_P, 4);
+          m_P += 4;
+          t.d = f;
+        }
+      } else {
+        t.kind = Tok::Integer;
+        t.u = Dword();
+      }
+      return;
+    }
+    if (m_P >= m_End) {
+      t.kind = Tok::End;
+      return;
+    }
+    if (!Have(2)) return Fail(t);
+    uint16_t code;
+    std::memcpy(&code, m_P, 2);
+    m_P += 2;
+    switch (code) {
+      case kTokName:
+      case kTokString: {
+        if (!Have(4)) return Fail(t);
+        const uint32_t n = Dword();
+        if (n > (code == kTokName ? kMaxNameLength : kMaxStringLength) || !Have(n)) return Fail(t);
+        t.kind = code == kTokName ? Tok::Name : Tok::String;
+        t.p = reinterpret_cast<const char*>(m_P);
+        t.len = n;
+        m_P += n;
+        return;
+      }
+      case kTokInteger:
+        if (!Have(4)) return Fail(t);
+        t.kind = Tok::Integer;
+        t.u = Dword();
+        return;
+      case kTokGuid:
+        if (!Have(16)) return Fail(t);
+        std::memcpy(&t.guid.Data1, m_P, 4);
+        std::memcpy(&t.guid.Data2, m_P + 4, 2);
+        std::memcpy(&t.guid.Data3, m_P + 6, 2);
+        std::memcpy(t.guid.Data4, m_P + 8, 8);
+        m_P += 16;
+        t.kind = Tok::Guid;
+        return;
+      case kTokIntegerList:
+      case kTokFloatList: {
+        if (!Have(4)) return Fail(t);
+        const uint32_t n = Dword();
+        const size_t width = code == kTokFloatList && m_Doubles ? 8 : 4;
+        if (n > (static_cast<size_t>(m_End - m_P)) / width) return Fail(t);
+        m_ListLeft = n;
+        m_ListFloat = code == kTokFloatList;
+        m_ListWidth = width;
+        if (n == 0) {
+          m_Again = true;  // an empty list stands for nothing
+          return;
+        }
+        return LexOnce(t);
+      }
+      case kTokOBrace: t.kind = Tok::OBrace; return;
+      case kTokCBrace: t.kind = Tok::CBrace; return;
+      case kTokOParen: t.kind = Tok::OParen; return;
+      case kTokCParen: t.kind = Tok::CParen; return;
+      case kTokOBracket: t.kind = Tok::OBracket; return;
+      case kTokCBracket: t.kind = Tok::CBracket; return;
+      case kTokOAngle: t.kind = Tok::OAngle; return;
+      case kTokCAngle: t.kind = Tok::CAngle; return;
+      case kTokDot: t.kind = Tok::Dot; return;
+      case kTokComma: t.kind = Tok::Comma; return;
+      case kTokSemicolon: t.kind = Tok::Semicolon; return;
+      default: break;
+    }
+    t.kind = Tok::Keyword;
+    switch (code) {
+      case kTokTemplate: t.kw = Kw::Template; return;
+      case kTokArray: t.kw = Kw::Array; return;
+      case kTokWord: t.kw = Kw::Word; return;
+      case kTokDword: t.kw = Kw::Dword; return;
+      case kTokFloat: t.kw = Kw::Float; return;
+      case kTokDouble: t.kw = Kw::Double; return;
+      case kTokChar: t.kw = Kw::Char; return;
+      case kTokUchar: t.kw = Kw::Uchar; return;
+      case kTokSword: t.kw = Kw::Sword; return;
+      case kTokSdword: t.kw = Kw::Sdword; return;
+      case kTokVoid: t.kw = Kw::Void; return;
+      case kTokLpstr: t.kw = Kw::String; return;
+      case kTokUnicode: t.kw = Kw::Unicode; return;
+      case kTokCstring: t.kw = Kw::Cstring; return;
+      default: return Fail(t);
+    }
+  }
+
+  const uint8_t* m_P;
+  const uint8_t* m_End;
+  bool m_Doubles;
+  uint32_t m_ListLeft = 0;
+  bool m_ListFloat = false;
+  size_t m_ListWidth = 4;
+  bool m_Again = false;
+  Token m_Peek;
+  bool m_HasPeek = false;
+  HRESULT m_Error = S_OK;
+};
+
+// --- Values ----------------------------------------------------------------------
+
+// Conversions that stay defined for any value a file may hold: out of
+// range integers become 0, out of range floats saturate, NaN stays NaN.
+uint64_t RealToInteger(double d) {
+  if (!(d > -2147483649.0 && d < 4294967296.0)) return 0;
+  return static_cast<uint64_t>(static_cast<int64_t>(d));
+}
+template <class T>
+T NarrowReal(double d) {
+  if constexpr (sizeof(T) < sizeof(double)) {
+    if (d > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
+    if (d < -std::numeric_limits<T>::max()) return -std::numeric_limits<T>::max();
+  }
+  return static_cast<T>(d);
+}
+
+// Integer member from a number token; negative values keep their two's
+// complement bits, fractions are cut off.
+bool TokenToInteger(const Token& t, uint64_t* out) {
+  if (!t.text) {
+    if (t.kind == Tok::Integer) {
+      *out = t.u;
+      return true;
+    }
+    if (t.kind == Tok::Float) {
+      *out = RealToInteger(t.d);
+      return true;
+    }
+    return false;
+  }
+  if (t.kind == Tok::Integer) {
+    const char* p = t.p;
+    const char* e = t.p + t.len;
+    bool neg = false;
+    if (*p == '-' || *p == '+') {
+      neg = *p == '-';
+      ++p;
+    }
+    uint64_t v = 0;
+    for (; p < e; ++p) {
+      v = v * 10 + static_cast<uint64_t>(*p - '0');
+      if (v > 0xFFFFFFFFull) v = 0xFFFFFFFFull;  // saturate: the record holds at most 32 bits
+    }
+    *out = neg ? static_cast<uint64_t>(-static_cast<int64_t>(v)) : v;
+    return true;
+  }
+  if (t.kind == Tok::Float) {
+    double d = 0.0;
+    const char* p = t.p;
+    if (*p == '+') ++p;
+    std::from_chars(p, t.p + t.len, d);
+    *out = RealToInteger(d);
+    return true;
+  }
+  return false;
+}
+
+template <class T>
+bool TokenToReal(const Token& t, T* out) {
+  if (!t.text) {
+    if (t.kind == Tok::Float) {
+      *out = NarrowReal<T>(t.d);
+      return true;
+    }
+    if (t.kind == Tok::Integer) {
+      *out = static_cast<T>(t.u);
+      return true;
+    }
+    return false;
+  }
+  if (t.kind != Tok::Float && t.kind != Tok::Integer) return false;
+  const char* p = t.p;
+  if (*p == '+') ++p;
+  T v{};
+  auto r = std::from_chars(p, t.p + t.len, v);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Beyond the type's range: keep the sign, saturate.
+    v = (*p == '-') ? -std::numeric_limits<T>::max() : std::numeric_limits<T>::max();
+  } else if (r.ec != std::errc()) {
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
+inline void Append(std::vector<uint8_t>& rec, const void* p, size_t n) {
+  const size_t at = rec.size();
+  rec.resize(at + n);
+  std::memcpy(rec.data() + at, p, n);
+}
+
+// --- Parser ----------------------------------------------------------------------
+
+template <class Lexer>
+class Parser {
+ public:
+  Parser(Lexer& lx, TemplateRegistry& reg, XDocument& doc) : m_Lx(lx), m_Reg(reg), m_Doc(doc) {}
+
+  ParseResult Run(bool templatesOnly) {
+    ParseResult r;
+    for (;;) {
+      m_Lx.SkipSeparators();
+      Token t;
+      m_Lx.Next(t);
+      if (t.kind == Tok::End) break;
+      HRESULT hr;
+      if (KeywordOf(t) == Kw::Template) {
+        hr = ParseTemplate();
+      } else if (t.kind == Tok::Name && !templatesOnly) {
+        XNode* node = nullptr;
+        hr = ParseObject(t, 0, &node);
+        if (SUCCEEDED(hr) && node) {
+          m_Doc.top.push_back(node);
+          ++r.completeTop;
+        }
+      } else {
+        hr = DXFILEERR_PARSEERROR;
+      }
+      if (FAILED(hr)) {
+        r.hr = hr;
+        return r;
+      }
+    }
+    if (FAILED(m_Lx.Error())) r.hr = m_Lx.Error();
+    return r;
+  }
+
+ private:
+  HRESULT Fail(HRESULT hr = DXFILEERR_PARSEERROR) {
+    HRESULT lex = m_Lx.Error();
+    return FAILED(lex) ? lex : hr;
+  }
+  bool Expect(Tok kind) {
+    Token t;
+    m_Lx.Next(t);
+    return t.kind == kind;
+  }
+  bool NameFromToken(const Token& t, std::string* out) {
+    if (t.kind == Tok::Name || (t.text && (t.kind == Tok::Integer || t.kind == Tok::Float))) {
+      out->assign(t.p, t.len);
+      return true;
+    }
+    return false;
+  }
+
+  // After "template": Name { <guid> members [restrictions] }
+  HRESULT ParseTemplate() {
+    auto t = std::make_shared<XTemplate>();
+    Token tok;
+    m_Lx.Next(tok);
+    if (tok.kind != Tok::Name) return Fail();
+    t->name.assign(tok.p, tok.len);
+    if (!Expect(Tok::OBrace)) return Fail();
+    m_Lx.Next(tok);
+    if (tok.kind != Tok::Guid) return Fail();
+    t->guid = tok.guid;
+    for (;;) {
+      m_Lx.Next(tok);
+      if (tok.kind == Tok::CBrace) break;
+      if (tok.kind == Tok::OBracket) {
+        HRESULT hr = ParseRestrictions(*t);
+        if (FAILED(hr)) return hr;
+        continue;
+      }
+      if (t->open != Openness::Closed) return Fail();  // members after the restrictions
+      if (t->members.size() >= kMaxMembers) return Fail(DXFILEERR_BADVALUE);
+      XMember m;
+      Kw kw = KeywordOf(tok);
+      const bool array = kw == Kw::Array;
+      if (array) {
+        m_Lx.Next(tok);
+        kw = KeywordOf(tok);
+      }
+      switch (kw) {
+        case Kw::Word: m.type = MemberType::Word; break;
+        case Kw::Dword: m.type = MemberType::Dword; break;
+        case Kw::Float: m.type = MemberType::Float; break;
+        case Kw::Double: m.type = MemberType::Double; break;
+        case Kw::Char: m.type = MemberType::Char; break;
+        case Kw::Uchar: m.type = MemberType::Uchar; break;
+        case Kw::Sword: m.type = MemberType::Sword; break;
+        case Kw::Sdword: m.type = MemberType::Sdword; break;
+        case Kw::String:
+        case Kw::Unicode:
+        case Kw::Cstring: m.type = MemberType::String; break;
+        case Kw::None:
+          if (tok.kind != Tok::Name) return Fail();
+          m.type = MemberType::Template;
+          m.tmpl = LookupTemplate(tok.View(), *t);
+          if (!m.tmpl) return Fail(DXFILEERR_NOTEMPLATE);
+          break;
+        default: return Fail();
+      }
+      if (tok.kind == Tok::Name) m.typeName.assign(tok.p, tok.len);
+      m_Lx.Next(tok);
+      if (tok.kind == Tok::Name) {
+        m.name.assign(tok.p, tok.len);
+        m_Lx.Next(tok);
+      }
+      while (array && tok.kind == Tok::OBracket) {
+        ArrayDim d;
+        m_Lx.Next(tok);
+        if (tok.kind == Tok::Integer) {
+          uint64_t v = 0;
+          TokenToInteger(tok, &v);
+          d.fixed = static_cast<uint32_t>(v);
+        } else if (tok.kind == Tok::Name) {
+          d.memberName.assign(tok.p, tok.len);
+          d.member = t->FindMember(d.memberName);
+          if (d.member < 0) return Fail(DXFILEERR_BADARRAYSIZE);
+          const XMember& sizeMember = t->members[static_cast<size_t>(d.member)];
+          if (sizeMember.IsArray() || !IsIntegerType(sizeMember.type)) return Fail(DXFILEERR_BADARRAYSIZE);
+        } else {
+          return Fail();
+        }
+        if (!Expect(Tok::CBracket)) return Fail();
+        m.dims.push_back(std::move(d));
+        if (m.dims.size() > 8) return Fail(DXFILEERR_BADARRAYSIZE);
+        m_Lx.Next(tok);
+      }
+      if (array && m.dims.empty()) return Fail(DXFILEERR_BADARRAYSIZE);
+      if (tok.kind != Tok::Semicolon) return Fail();
+      t->members.push_back(std::move(m));
+    }
+    // Derived properties.
+    for (const XMember& m : t->members) {
+      size_t elem = 0;
+      bool elemFixed = true;
+      bool elemData = true;
+      if (m.type == MemberType::Template) {
+        t->depth = std::max(t->depth, m.tmpl->depth + 1);
+        elem = m.tmpl->fixedBytes;
+        elemFixed = m.tmpl->fixedSize;
+        elemData = m.tmpl->hasData;
+      } else {
+        elem = PrimitiveSize(m.type);
+      }
+      uint64_t count = 1;
+      for (const ArrayDim& d : m.dims) {
+        if (d.member >= 0) {
+          elemFixed = false;
+        } else {
+          count *= d.fixed;
+          if (count > 0xFFFFFFFFull) return Fail(DXFILEERR_BADARRAYSIZE);
+        }
+      }
+      if (count > 0 && elemData) t->hasData = true;
+      if (!elemFixed) {
+        t->fixedSize = false;
+      } else {
+        t->fixedBytes += static_cast<size_t>(count) * elem;
+      }
+    }
+    if (t->depth > kMaxTemplateDepth) return Fail(DXFILEERR_BADVALUE);
+    if (!m_Reg.Add(std::move(t))) return Fail(DXFILEERR_BADVALUE);
+    return S_OK;
+  }
+
+  std::shared_ptr<const XTemplate> LookupTemplate(std::string_view name, const XTemplate& self) {
+    if (name == self.name) return nullptr;  // a template cannot hold itself
+    return m_Reg.FindByName(name);
+  }
+
+  // After '[': "...", or names with optional GUIDs separated by ','.
+  HRESULT ParseRestrictions(XTemplate& t) {
+    if (t.open != Openness::Closed) return Fail();
+    Token tok;
+    m_Lx.Next(tok);
+    if (tok.kind == Tok::Dot) {
+      if (!Expect(Tok::Dot) || !Expect(Tok::Dot) || !Expect(Tok::CBracket)) return Fail();
+      t.open = Openness::Open;
+      return S_OK;
+    }
+    t.open = Openness::Restricted;
+    for (;;) {
+      if (tok.kind != Tok::Name) return Fail();
+      Restriction r;
+      r.name.assign(tok.p, tok.len);
+      m_Lx.Next(tok);
+      if (tok.kind == Tok::Guid) {
+        r.guid = tok.guid;
+        r.hasGuid = true;
+        m_Lx.Next(tok);
+      }
+      t.restrictions.push_back(std::move(r));
+      if (t.restrictions.size() > kMaxMembers) return Fail(DXFILEERR_BADVALUE);
+      if (tok.kind == Tok::CBracket) return S_OK;
+      if (tok.kind != Tok::Comma) return Fail();
+      m_Lx.Next(tok);
+    }
+  }
+
+  // `typeTok` (the template name) has been read. Unknown templates are
+  // skipped to their closing brace; *out stays null then.
+  HRESULT ParseObject(const Token& typeTok, int depth, XNode** out) {
+    *out = nullptr;
+    if (depth >= kMaxObjectDepth) return Fail();
+    std::string_view typeName = typeTok.View();
+    Token tok;
+    m_Lx.Next(tok);
+    std::string name;
+    if (tok.kind != Tok::OBrace) {
+      if (!NameFromToken(tok, &name)) return Fail();
+      m_Lx.Next(tok);
+      if (tok.kind != Tok::OBrace) return Fail();
+    }
+    std::shared_ptr<const XTemplate> t = m_Reg.FindByName(typeName);
+    if (!t) return SkipObjectBody();
+    XNode* node = m_Doc.NewNode(NodeKind::Data);
+    node->tmpl = t;
+    node->name = std::move(name);
+    if (m_Lx.Peek().kind == Tok::Guid) {
+      m_Lx.Next(tok);
+      node->id = tok.guid;
+      node->hasId = true;
+    }
+    m_Doc.IndexData(node);
+    if (t->fixedSize) node->record.reserve(t->fixedBytes);
+    HRESULT hr = ParseMembers(*t, node->record, 0);
+    if (FAILED(hr)) return hr;
+    // Children until the closing brace.
+    for (;;) {
+      m_Lx.SkipSeparators();
+      m_Lx.Next(tok);
+      if (tok.kind == Tok::CBrace) break;
+      if (tok.kind == Tok::OBrace) {
+        XNode* ref = m_Doc.NewNode(NodeKind::Reference);
+        m_Lx.Next(tok);
+        if (NameFromToken(tok, &ref->name)) m_Lx.Next(tok);
+        if (tok.kind == Tok::Guid) {
+          ref->id = tok.guid;
+          ref->hasId = true;
+          m_Lx.Next(tok);
+        }
+        if (tok.kind != Tok::CBrace || (ref->name.empty() && !ref->hasId)) return Fail(DXFILEERR_BADDATAREFERENCE);
+        node->children.push_back(ref);
+        continue;
+      }
+      if (tok.kind == Tok::Name) {
+        XNode* child = nullptr;
+        hr = ParseObject(tok, depth + 1, &child);
+        if (FAILED(hr)) return hr;
+        if (child) node->children.push_back(child);
+        continue;
+      }
+      return Fail();
+    }
+    *out = node;
+    return S_OK;
+  }
+
+  // Skips to the brace that closes the one just read.
+  HRESULT SkipObjectBody() {
+    size_t open = 1;
+    Token tok;
+    while (open > 0) {
+      m_Lx.SkipPendingList();
+      m_Lx.Next(tok);
+      if (tok.kind == Tok::End) return Fail();
+      if (tok.kind == Tok::OBrace) ++open;
+      if (tok.kind == Tok::CBrace) --open;
+    }
+    return S_OK;
+  }
+
+  HRESULT ParseMembers(const XTemplate& t, std::vector<uint8_t>& rec, int depth) {
+    if (depth > kMaxTemplateDepth) return Fail();
+    const size_t base = m_Values.size();
+    m_Values.resize(base + t.members.size(), 0);
+    for (size_t i = 0; i < t.members.size(); ++i) {
+      const XMember& m = t.members[i];
+      uint64_t count = 1;
+      for (const ArrayDim& d : m.dims) {
+        const uint64_t n = d.member >= 0 ? m_Values[base + static_cast<size_t>(d.member)] : d.fixed;
+        count *= n;
+        if (count > 0xFFFFFFFFull) return Fail(DXFILEERR_BADARRAYSIZE);
+      }
+      if (m.type == MemberType::Template) {
+        if (!m.tmpl->hasData) continue;  // nothing to read, nothing stored
+        if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+        if (m.tmpl->fixedSize) rec.reserve(rec.size() + static_cast<size_t>(count) * m.tmpl->fixedBytes);
+        for (uint64_t k = 0; k < count; ++k) {
+          HRESULT hr = ParseMembers(*m.tmpl, rec, depth + 1);
+          if (FAILED(hr)) return hr;
+        }
+        continue;
+      }
+      if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+      if (m.IsArray()) rec.reserve(rec.size() + static_cast<size_t>(count) * PrimitiveSize(m.type));
+      for (uint64_t k = 0; k < count; ++k) {
+        uint64_t v = 0;
+        HRESULT hr = ReadPrimitive(m.type, rec, &v);
+        if (FAILED(hr)) return hr;
+        if (!m.IsArray()) m_Values[base + i] = v;
+      }
+    }
+    m_Values.resize(base);
+    return S_OK;
+  }
+
+  HRESULT ReadPrimitive(MemberType type, std::vector<uint8_t>& rec, uint64_t* intValue) {
+    m_Lx.SkipSeparators();
+    Token tok;
+    m_Lx.Next(tok);
+    switch (type) {
+      case MemberType::Float: {
+        float f;
+        if (!TokenToReal(tok, &f)) return Fail();
+        Append(rec, &f, 4);
+        return S_OK;
+      }
+      case MemberType::Double: {
+        double d;
+        if (!TokenToReal(tok, &d)) return Fail();
+        Append(rec, &d, 8);
+        return S_OK;
+      }
+      case MemberType::String: {
+        if (tok.kind != Tok::String) return Fail();
+        const char* s = m_Doc.KeepString(tok.View());
+        Append(rec, &s, sizeof s);
+        return S_OK;
+      }
+      default: break;
+    }
+    uint64_t v;
+    if (!TokenToInteger(tok, &v)) return Fail();
+    switch (type) {
+      case MemberType::Word:
+      case MemberType::Sword: {
+        const uint16_t w = static_cast<uint16_t>(v);
+        Append(rec, &w, 2);
+        *intValue = w;
+        break;
+      }
+      case MemberType::Char:
+      case MemberType::Uchar: {
+        const uint8_t b = static_cast<uint8_t>(v);
+        Append(rec, &b, 1);
+        *intValue = b;
+        break;
+      }
+      default: {
+        const uint32_t d = static_cast<uint32_t>(v);
+        Append(rec, &d, 4);
+        *intValue = d;
+        break;
+      }
+    }
+    return S_OK;
+  }
+
+  Lexer& m_Lx;
+  TemplateRegistry& m_Reg;
+  XDocument& m_Doc;
+  std::vector<uint64_t> m_Values;  // integer members of the structs being read
+};
+
+}  // namespace
+
+HRESULT ReadHeader(const uint8_t* data, size_t size, FileHeader* header) {
+  if (!data || size < 16 || std::memcmp(data, "xof ", 4) != 0) return DXFILEERR_BADFILETYPE;
+  if (std::memcmp(data + 4, "0302", 4) != 0 && std::memcmp(data + 4, "0303", 4) != 0)
+    return DXFILEERR_BADFILEVERSION;
+  if (std::memcmp(data + 8, "txt ", 4) == 0) {
+    *header = {Encoding::Text, false, false};
+  } else if (std::memcmp(data + 8, "bin ", 4) == 0) {
+    *header = {Encoding::Binary, false, false};
+  } else if (std::memcmp(data + 8, "tzip", 4) == 0) {
+    *header = {Encoding::Text, true, false};
+  } else if (std::memcmp(data + 8, "bzip", 4) == 0) {
+    *header = {Encoding::Binary, true, false};
+  } else {
+    return DXFILEERR_BADFILETYPE;
+  }
+  if (std::memcmp(data + 12, "0064", 4) == 0) {
+    header->doubles = true;
+  } else if (std::memcmp(data + 12, "0032", 4) != 0) {
+    return DXFILEERR_BADFILEFLOATSIZE;
+  }
+  return S_OK;
+}
+
+ParseResult ParseFile(const uint8_t* data, size_t size, TemplateRegistry& registry, XDocument& doc,
+                      bool templatesOnly) {
+  ParseResult r;
+  FileHeader header;
+  r.hr = ReadHeader(data, size, &header);
+  if (FAILED(r.hr)) return r;
+  std::vector<uint8_t> inflated;
+  const uint8_t* body = data + 16;
+  size_t bodySize = size - 16;
+  if (header.compressed) {
+    r.hr = MsZipDecompress(body, bodySize, &inflated);
+    if (FAILED(r.hr)) return r;
+    body = inflated.data();
+    bodySize = inflated.size();
+    // Records keep pointers only into the document, never into the body.
+  }
+  r.bodyRead = true;
+  if (header.encoding == Encoding::Text) {
+    TextLexer lx(reinterpret_cast<const char*>(body), reinterpret_cast<const char*>(body) + bodySize);
+    Parser<TextLexer> p(lx, registry, doc);
+    ParseResult pr = p.Run(templatesOnly);
+    pr.bodyRead = true;
+    return pr;
+  }
+  BinaryLexer lx(body, body + bodySize, header.doubles);
+  Parser<BinaryLexer> p(lx, registry, doc);
+  ParseResult pr = p.Run(templatesOnly);
+  pr.bodyRead = true;
+  return pr;
+}
+
+}  // namespace xfile
