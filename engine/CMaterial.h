@@ -25,6 +25,19 @@ class CMaterial : public CFrameObject {
     m_Material.diffuse.b = b;
   }
 
+  // --- what the mesh renderer uses (until the device material lands) ---------
+  // Makes this the material the device lights with; without a device
+  // material there is nothing to apply.
+  virtual LONG SetAsCurrent() { return E_FAIL; }
+  int GetAlphaOnOff() const { return m_AlphaOnOff; }
+  void SetAlphaOnOff(int on) { m_AlphaOnOff = on; }
+  DWORD GetSourceAlpha() const { return m_SourceAlpha; }
+  DWORD GetDestinationAlpha() const { return m_DestinationAlpha; }
+  DWORD GetAlphaCompare() const { return m_AlphaCompare; }
+  float GetAlphaCompareValue() const { return m_AlphaCompareValue; }
+  void SetAlphaCompareValue(float value) { m_AlphaCompareValue = value; }
+  // --- end of what the mesh renderer uses ------------------------------------
+
  protected:
   D3DMATERIAL m_Material;
   int m_AlphaOnOff = 0;
