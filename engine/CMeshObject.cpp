@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
 #include <new>
 #include <numeric>
@@ -121,6 +122,10 @@ void CMeshObject::Initialise() {
   m_Vertices.resize(MESH_ARRAY_STEP);
   m_VertexFlags.assign(MESH_ARRAY_STEP, 0);
   m_VertexCapacity = MESH_ARRAY_STEP;
+  for (int kind : {0, 1, 2, 4, 5, 6}) {
+    m_ViewX[kind].assign(MESH_ARRAY_STEP, 0);
+    m_ViewY[kind].assign(MESH_ARRAY_STEP, 0);
+  }
   m_Faces.resize(MESH_ARRAY_STEP);
   m_FaceFlags.assign(MESH_ARRAY_STEP, 0);
   m_FaceMaterials.assign(MESH_ARRAY_STEP, 0);
@@ -135,6 +140,9 @@ void CMeshObject::Initialise() {
 }
 
 CMeshObject::~CMeshObject() {
+  // The groups hold references on the materials: let go of them first.
+  FreeRenderGroups();
+  m_VertexBuffer.reset();
   m_FaceCount = 0;
   m_Children.Clean();
   while (SimpleNode<CTexture>* n = m_Textures.Head()) {
@@ -146,24 +154,29 @@ CMeshObject::~CMeshObject() {
     t->Release();
   }
   while (SimpleNode<CMaterial>* n = m_Materials.Head()) DropMaterial(*n->Node());
-  FreeVBS();
 }
 
 // ---------------------------------------------------------------------------
 // Arrays
 
-bool CMeshObject::Grow() {
+bool CMeshObject::Grow() { return ResizeArrays(m_VertexCapacity + MESH_ARRAY_STEP, m_FaceCapacity + MESH_ARRAY_STEP); }
+
+bool CMeshObject::ResizeArrays(long vertices, long faces) {
   try {
-    const long vertices = m_VertexCapacity + MESH_ARRAY_STEP;
-    const long faces = m_FaceCapacity + MESH_ARRAY_STEP;
     // resize() grows the storage geometrically underneath, so a long run of
     // additions costs linear time even though the capacity steps by 1024.
-    m_Vertices.resize(vertices);
-    m_VertexFlags.resize(vertices, 0);
-    m_Faces.resize(faces);
-    m_FaceFlags.resize(faces, 0);
-    m_FaceMaterials.resize(faces, 0);
-    m_FaceTextures.resize(faces, -1);
+    m_Vertices.resize(static_cast<size_t>(vertices));
+    m_VertexFlags.resize(static_cast<size_t>(vertices), 0);
+    m_Faces.resize(static_cast<size_t>(faces));
+    m_FaceFlags.resize(static_cast<size_t>(faces), 0);
+    m_FaceMaterials.resize(static_cast<size_t>(faces), 0);
+    m_FaceTextures.resize(static_cast<size_t>(faces), -1);
+    // The view values follow the vertex slots.
+    for (int kind = 0; kind < MESH_VIEW_KINDS; ++kind)
+      if (!m_ViewX[kind].empty()) {
+        m_ViewX[kind].resize(static_cast<size_t>(vertices), 0);
+        m_ViewY[kind].resize(static_cast<size_t>(vertices), 0);
+      }
     m_VertexCapacity = vertices;
     m_FaceCapacity = faces;
     return true;
@@ -616,30 +629,36 @@ unsigned short VisibilityBit(int kind) {
     case 1: return FACE_VISIBLE_VIEW1;
     case 2: return FACE_VISIBLE_VIEW2;
     case 4: return FACE_VISIBLE_VIEW4;
+    case 5: return FACE_VISIBLE_VIEW5;
+    case 6: return FACE_VISIBLE_VIEW6;
     default: return 0;
   }
 }
+
+constexpr int kViewKinds[] = {0, 1, 2, 4, 5, 6};
 }  // namespace
 
 void CMeshObject::SetHiddenFaces(int mode) {
   m_HiddenFaces = mode;
-  CalculateVisibleFaces();
+  CalculateOwnVisibleFaces();
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->SetHiddenFaces(mode);
 }
 
 void CMeshObject::CalculateVisibleFaces() {
-  if (!m_HiddenFaces || !m_NeedUpdate) return;
-  for (long f = 0; f < m_FaceCount; ++f) CalculateFaceVisibility(f);
+  CalculateOwnVisibleFaces();
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->CalculateVisibleFaces();
 }
 
+void CMeshObject::CalculateOwnVisibleFaces() {
+  for (long f = 0; f < m_FaceCount; ++f) CalculateFaceVisibility(f);
+}
+
 void CMeshObject::CalculateFaceVisibility(long f) {
-  // Kinds 5 and 6 keep no bit: computing them would change nothing.
-  for (int kind : {0, 1, 2, 4}) CalculateVisibleFace(f, kind);
+  for (int kind : kViewKinds) CalculateVisibleFace(f, kind);
 }
 
 void CMeshObject::CalculateVisibleFace(long f, int kind) {
-  if (!m_HiddenFaces || !ValidFace(f)) return;
+  if (!ValidFace(f)) return;
   D3DVECTOR direction;
   const D3DMATRIX* projection = nullptr;
   switch (kind) {
@@ -656,6 +675,7 @@ void CMeshObject::CalculateVisibleFace(long f, int kind) {
     const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
     projection = kind == 4 ? &iso.xy : kind == 5 ? &iso.xz : &iso.yz;
   }
+  // Coordinates relative to the mesh position, as stored.
   D3DVECTOR p[3];
   for (int k = 0; k < 3; ++k) {
     const MeshVertex& v = m_Vertices[m_Faces[f].v[k]];
@@ -685,7 +705,7 @@ int CMeshObject::IsVisibleFace(long f, int kind) {
 
 void CMeshObject::VisibleAllFaces(int kind) {
   if (kind == -1) {
-    SetAllFaceBits(FACE_VISIBLE_VIEW0 | FACE_VISIBLE_VIEW1 | FACE_VISIBLE_VIEW2 | FACE_VISIBLE_VIEW4, false);
+    SetAllFaceBits(FACE_VISIBLE_ALL, false);
   } else if (unsigned short bit = VisibilityBit(kind)) {
     SetAllFaceBits(bit, false);
   }
@@ -1462,15 +1482,417 @@ LONG CMeshObject::MergeVertices(float tolerance) {
 }
 
 // ---------------------------------------------------------------------------
-// View coordinates and render data. The editing panes keep their own screen
-// offsets per vertex and the renderer its vertex buffer; both are filled in by
-// the view and render code, which the mesh calls at these points.
+// View coordinates of the editing panes
 
-LONG CMeshObject::RecalcViews(int, int, int, int) { return 0; }
-LONG CMeshObject::CalcView(long vertex, int, int, int, int) { return ValidVertex(vertex) ? 0 : E_FAIL; }
-LONG CMeshObject::FreeVBS() { return 0; }
-LONG CMeshObject::CalculateVBS() { return 0; }
-LONG CMeshObject::Render(int /*alphaPass*/) { return 0; }
+namespace {
+
+// zoom × coordinate truncated towards zero, minus 2. Products that are not
+// numbers count as 0 and those beyond the 32-bit range are held at its ends,
+// so corrupt or huge coordinates cannot overflow.
+int32_t ViewValue(float zoom, float coordinate) {
+  const double v = static_cast<double>(zoom) * static_cast<double>(coordinate);
+  if (std::isnan(v)) return -2;
+  constexpr double lo = static_cast<double>(INT32_MIN) + 2.0;
+  constexpr double hi = static_cast<double>(INT32_MAX);
+  return static_cast<int32_t>(std::trunc(std::clamp(v, lo, hi))) - 2;
+}
+
+bool HasViewValues(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kind != 3 && kind != 7; }
+
+}  // namespace
+
+LONG CMeshObject::RecalcViews(int a, int b, int c, int d) {
+  for (long i = 0; i < m_VertexCount; ++i) {
+    const LONG result = CalcViewCoordinates(WorldVertex(i), i, a, b, c, d);
+    if (result != 0) return result;
+  }
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
+    const LONG result = n->Node()->RecalcViews(a, b, c, d);
+    if (result != 0) return result;
+  }
+  return 0;
+}
+
+LONG CMeshObject::CalcView(long vertex, int a, int b, int c, int d) {
+  if (!ValidVertex(vertex)) return E_FAIL;
+  return CalcViewCoordinates(WorldVertex(vertex), vertex, a, b, c, d);
+}
+
+LONG CMeshObject::CalcViewCoordinates(const D3DVECTOR& w, long vertex, int, int, int, int) {
+  if (!ValidVertex(vertex)) return E_FAIL;
+  const float zoom = m_Engine ? m_Engine->GetZoom() : 1.0f;
+  auto store = [&](int kind, float x, float y) {
+    m_ViewX[kind][vertex] = ViewValue(zoom, x);
+    m_ViewY[kind][vertex] = ViewValue(zoom, y);
+  };
+  store(0, w.x, w.y);
+  store(1, w.x, w.z);
+  store(2, w.y, w.z);
+  if (m_Engine) {
+    const D3DVECTOR xy = m_Engine->PerspectiveTransformVectorXY(w);
+    const D3DVECTOR xz = m_Engine->PerspectiveTransformVectorXZ(w);
+    const D3DVECTOR yz = m_Engine->PerspectiveTransformVectorYZ(w);
+    store(4, xy.x, xy.y);
+    store(5, xz.x, xz.z);
+    store(6, yz.y, yz.z);
+  } else {
+    for (int kind : {4, 5, 6}) store(kind, 0, 0);
+  }
+  return 0;
+}
+
+int CMeshObject::GetViewValueX(int kind, long vertex) const {
+  return HasViewValues(kind) && ValidVertex(vertex) ? m_ViewX[kind][vertex] : 0;
+}
+
+int CMeshObject::GetViewValueY(int kind, long vertex) const {
+  return HasViewValues(kind) && ValidVertex(vertex) ? m_ViewY[kind][vertex] : 0;
+}
+
+int CMeshObject::GetViewX(int pane, int kind, long vertex) {
+  if (!HasViewValues(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
+  LONG cx = 0, cy = 0;
+  if (m_Engine) m_Engine->GetViewCenter(pane, &cx, &cy);
+  return static_cast<int>(static_cast<int64_t>(cx) + m_ViewX[kind][vertex]);
+}
+
+int CMeshObject::GetViewY(int pane, int kind, long vertex) {
+  if (!HasViewValues(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
+  LONG cx = 0, cy = 0;
+  if (m_Engine) m_Engine->GetViewCenter(pane, &cx, &cy);
+  return static_cast<int>(static_cast<int64_t>(cy) - m_ViewY[kind][vertex]);
+}
+
+// ---------------------------------------------------------------------------
+// Render data
+
+namespace {
+
+constexpr DWORD kMeshFVF = D3DFVF_XYZ | D3DFVF_NORMAL | D3DFVF_TEX8;
+static_assert(FVFVertexSize(kMeshFVF) == sizeof(MeshVertex), "the vertex buffer takes the vertex records as they are");
+
+// Texture-stage arguments and operations.
+constexpr DWORD kArgDiffuse = 0;
+constexpr DWORD kArgCurrent = 1;
+constexpr DWORD kArgTexture = 2;
+constexpr DWORD kArgDefault = 15;
+constexpr DWORD kOpDisable = 1;
+constexpr DWORD kOpSelectArg1 = 2;
+constexpr DWORD kOpBumpEnvMap = 22;
+constexpr DWORD kOpBumpEnvMapLuminance = 23;
+
+DWORD StageArgument(DWORD argument, DWORD flags) { return argument == kArgDefault ? kArgTexture : (flags | argument); }
+
+// The alpha reference is a byte: value × 256, truncated, held within 0 to 255.
+DWORD AlphaReference(float value) {
+  const double v = static_cast<double>(value) * 256.0;
+  if (!(v > 0.0)) return 0;
+  return v >= 255.0 ? 255u : static_cast<DWORD>(v);
+}
+
+}  // namespace
+
+IDisplayDevice* CMeshObject::RenderDevice() {
+  if (!m_Engine) return nullptr;
+  CWindowDirectXDevice* first = m_Engine->FirstWindow();
+  return first ? first->m_Device.get() : nullptr;
+}
+
+void CMeshObject::ReportDeviceFailure(HRESULT hr) {
+  if (m_Engine) m_Engine->ReportError(hr, "");
+}
+
+void CMeshObject::FreeRenderGroups() {
+  while (MeshRenderGroup* g = m_RenderGroups) {
+    m_RenderGroups = g->m_Next;
+    if (g->m_Material) g->m_Material->Release();
+    delete[] g->m_Indices;
+    delete g;
+  }
+}
+
+LONG CMeshObject::FreeVBS() {
+  FreeRenderGroups();
+  m_VertexBuffer.reset();
+  if (m_VertexCount <= 0) return 0;
+  IDisplayDevice* device = RenderDevice();
+  // Without a render window there is nothing to hold the buffer yet; Render
+  // makes it once a device exists.
+  return device ? FillVertexBuffer(device) : 0;
+}
+
+LONG CMeshObject::FillVertexBuffer(IDisplayDevice* device) {
+  m_VertexBuffer.reset();
+  D3DVERTEXBUFFERDESC desc;
+  desc.dwCaps = D3DVBCAPS_SYSTEMMEMORY;
+  desc.dwFVF = kMeshFVF;
+  desc.dwNumVertices = static_cast<DWORD>(m_VertexCount);
+  std::unique_ptr<IDisplayVertexBuffer> buffer;
+  HRESULT hr = device->CreateVertexBuffer(desc, 0, buffer);
+  if (FAILED(hr) || !buffer) return FAILED(hr) ? hr : E_FAIL;
+  void* data = nullptr;
+  DWORD size = 0;
+  hr = buffer->Lock(DDLOCK_WAIT, &data, &size);
+  if (FAILED(hr)) return hr;
+  const size_t bytes = static_cast<size_t>(m_VertexCount) * sizeof(MeshVertex);
+  if (data && size >= bytes) std::memcpy(data, m_Vertices.data(), bytes);
+  buffer->Unlock();
+  m_VertexBuffer = std::move(buffer);
+  return hr;
+}
+
+LONG CMeshObject::AddFaceToVB(long face) {
+  if (!ValidFace(face)) return E_FAIL;
+  try {
+    for (unsigned short v : m_Faces[face].v) m_ScratchIndices.push_back(v);
+  } catch (const std::bad_alloc&) {
+    return E_OUTOFMEMORY;
+  }
+  return 0;
+}
+
+MeshRenderGroup* CMeshObject::AddVB() {
+  auto* group = new (std::nothrow) MeshRenderGroup;
+  if (!group) return nullptr;
+  const size_t count = m_ScratchIndices.size();
+  group->m_Indices = new (std::nothrow) unsigned short[count ? count : 1];
+  if (!group->m_Indices) {
+    delete group;
+    return nullptr;
+  }
+  std::copy(m_ScratchIndices.begin(), m_ScratchIndices.end(), group->m_Indices);
+  group->m_IndexCount = static_cast<LONG>(count);
+  group->m_Next = m_RenderGroups;
+  if (m_RenderGroups) m_RenderGroups->m_Prev = group;
+  m_RenderGroups = group;
+  return group;
+}
+
+LONG CMeshObject::CalculateVBS() {
+  MeshProgress progress(m_Engine, this);
+  progress.Stage("Creating Fast Render Object (Pass One) ...", m_FaceCount);
+  if (!m_NeedUpdate) return 0;
+  m_AlphaBlended = 0;
+
+  // One ordering of the faces serves both passes: untextured faces by
+  // material, then textured faces by material and texture, each in face
+  // order. Faces whose material or texture is not listed have no group.
+  std::vector<CMaterial*> materials;
+  for (SimpleNode<CMaterial>* n = m_Materials.Head(); n; n = n->Next()) materials.push_back(n->Node());
+  std::vector<CTexture*> textures;
+  for (SimpleNode<CTexture>* n = m_Textures.Head(); n; n = n->Next()) textures.push_back(n->Node());
+  const LONG materialCount = static_cast<LONG>(materials.size());
+  const LONG textureCount = static_cast<LONG>(textures.size());
+  for (CMaterial* m : materials)
+    if (m && m->GetAlphaOnOff()) m_AlphaBlended = 1;
+  if (materialCount > 0)
+    for (CTexture* t : textures)
+      if (t && t->GetAlphaOnOff()) m_AlphaBlended = 1;
+
+  struct Entry {
+    uint64_t key;
+    LONG face;
+  };
+  std::vector<Entry> order;
+  try {
+    order.reserve(static_cast<size_t>(m_FaceCount));
+    m_ScratchIndices.clear();
+    m_ScratchIndices.reserve(static_cast<size_t>(m_FaceCount) * 3);
+  } catch (const std::bad_alloc&) {
+    return 8;
+  }
+  for (long f = 0; f < m_FaceCount; ++f) {
+    const LONG m = m_FaceMaterials[f];
+    const LONG t = m_FaceTextures[f];
+    if (m < 0 || m >= materialCount || t < -1 || t >= textureCount) continue;
+    // Pass (0 or 1), material, texture + 1.
+    const uint64_t key = (uint64_t(t >= 0 ? 1 : 0) << 62) | (uint64_t(m) << 31) | uint64_t(t + 1);
+    order.push_back({key, static_cast<LONG>(f)});
+  }
+  std::sort(order.begin(), order.end(),
+            [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.face < b.face; });
+
+  bool secondPass = false;
+  LONG result = 0;
+  for (size_t i = 0; i < order.size() && result == 0;) {
+    const uint64_t key = order[i].key;
+    if ((key >> 62) && !secondPass) {
+      progress.Stage("Creating Fast Render Object (Pass Two) ...", m_FaceCount);
+      secondPass = true;
+    }
+    m_ScratchIndices.clear();
+    size_t j = i;
+    for (; j < order.size() && order[j].key == key; ++j) AddFaceToVB(order[j].face);
+    const LONG m = static_cast<LONG>((key >> 31) & 0x7FFFFFFF);
+    const LONG t = static_cast<LONG>(key & 0x7FFFFFFF) - 1;
+    CMaterial* material = t >= 0 ? textures[t] : materials[m];
+    if (MeshRenderGroup* group = AddVB()) {
+      group->m_Material = material;
+      if (material) material->AddRef();
+    } else {
+      result = 8;
+    }
+    progress.Step(static_cast<long>(j));
+    i = j;
+  }
+  if (!secondPass && result == 0) progress.Stage("Creating Fast Render Object (Pass Two) ...", m_FaceCount);
+  std::vector<unsigned short>().swap(m_ScratchIndices);
+  return result;
+}
+
+void CMeshObject::UntexturedStages(IDisplayDevice* device) {
+  // Stage 0 hands on the lit colour and alpha; whatever a textured group
+  // left in the later stages is switched off.
+  const std::pair<D3DTEXTURESTAGESTATETYPE, DWORD> stage0[] = {
+      {D3DTSS_COLOROP, kOpSelectArg1},
+      {D3DTSS_COLORARG1, kArgDiffuse},
+      {D3DTSS_ALPHAOP, kOpSelectArg1},
+      {D3DTSS_ALPHAARG1, kArgDiffuse},
+  };
+  for (const auto& [state, value] : stage0) {
+    HRESULT hr = device->SetTextureStageState(0, state, value);
+    if (FAILED(hr)) ReportDeviceFailure(hr);
+  }
+  HRESULT hr = device->SetTextureStageState(1, D3DTSS_COLOROP, kOpDisable);
+  if (FAILED(hr)) ReportDeviceFailure(hr);
+  hr = device->SetTextureStageState(1, D3DTSS_ALPHAOP, kOpDisable);
+  if (FAILED(hr)) ReportDeviceFailure(hr);
+}
+
+LONG CMeshObject::CheckTextureState(CTexture* t, unsigned long stage) {
+  if (!t) return E_FAIL;
+  IDisplayDevice* device = RenderDevice();
+  if (!device) return E_FAIL;
+  if (stage >= D3DDP_MAXTEXCOORD) return E_INVALIDARG;
+  const DWORD s = static_cast<DWORD>(stage);
+  HRESULT hr = 0;
+  // Every failure is reported; the last result is returned.
+  auto check = [&](HRESULT result) {
+    hr = result;
+    if (FAILED(hr)) ReportDeviceFailure(hr);
+  };
+  auto set = [&](D3DTEXTURESTAGESTATETYPE state, DWORD value) { check(device->SetTextureStageState(s, state, value)); };
+  const DWORD colorOp = static_cast<DWORD>(t->GetColorOpp());
+  set(D3DTSS_TEXCOORDINDEX, 0);
+  set(D3DTSS_COLOROP, colorOp);
+  set(D3DTSS_COLORARG1, StageArgument(static_cast<DWORD>(t->GetColorArgOne()), static_cast<DWORD>(t->GetColorArgOneFlags())));
+  set(D3DTSS_COLORARG2, s > 0 ? kArgCurrent
+                              : StageArgument(static_cast<DWORD>(t->GetColorArgTwo()),
+                                              static_cast<DWORD>(t->GetColorArgTwoFlags())));
+  set(D3DTSS_ALPHAOP, static_cast<DWORD>(t->GetAlphaOpp()));
+  set(D3DTSS_ALPHAARG1, StageArgument(static_cast<DWORD>(t->GetAlphaArgOne()), static_cast<DWORD>(t->GetAlphaArgOneFlags())));
+  set(D3DTSS_ALPHAARG2, s > 0 ? kArgCurrent
+                              : StageArgument(static_cast<DWORD>(t->GetAlphaArgTwo()),
+                                              static_cast<DWORD>(t->GetAlphaArgTwoFlags())));
+  set(D3DTSS_ADDRESS, static_cast<DWORD>(t->GetClampMode()));
+  set(D3DTSS_MAGFILTER, static_cast<DWORD>(t->GetMagnificationMax()));
+  set(D3DTSS_MINFILTER, static_cast<DWORD>(t->GetMagnificationMin()));
+  if (colorOp == kOpBumpEnvMap || colorOp == kOpBumpEnvMapLuminance) {
+    set(D3DTSS_BUMPENVMAT00, FLOATtoDWORD(t->GetBumpMapMatrix(0, 0)));
+    set(D3DTSS_BUMPENVMAT01, FLOATtoDWORD(t->GetBumpMapMatrix(0, 1)));
+    set(D3DTSS_BUMPENVMAT10, FLOATtoDWORD(t->GetBumpMapMatrix(1, 0)));
+    set(D3DTSS_BUMPENVMAT11, FLOATtoDWORD(t->GetBumpMapMatrix(1, 1)));
+    set(D3DTSS_BUMPENVLSCALE, FLOATtoDWORD(t->GetBumpMapLuminanceScale()));
+    set(D3DTSS_BUMPENVLOFFSET, FLOATtoDWORD(t->GetBumpMapLuminanceOffset()));
+    check(device->SetTexture(s, t->GetBumpSurface().get()));
+  } else {
+    check(device->SetTexture(s, t->GetDeviceSurface().get()));
+  }
+  check(device->SetRenderState(D3DRENDERSTATE_TEXTUREPERSPECTIVE, static_cast<DWORD>(t->GetCorrection())));
+  const D3DRENDERSTATETYPE wrap = static_cast<D3DRENDERSTATETYPE>(D3DRENDERSTATE_WRAP0 + static_cast<int>(s));
+  switch (static_cast<int>(t->GetWrapType())) {
+    case 0: check(device->SetRenderState(wrap, 0)); break;
+    case 1: check(device->SetRenderState(wrap, 3)); break;  // u and v
+    case 2:
+    case 3: check(device->SetRenderState(wrap, 1)); break;  // u
+    default: break;
+  }
+  return hr;
+}
+
+LONG CMeshObject::Render(int alphaPass) {
+  IDisplayDevice* device = RenderDevice();
+  if (!device) return E_FAIL;
+  HRESULT hr = 0;
+  if (m_Visible && m_VertexCount > 0 && m_FaceCount > 0) {
+    hr = device->SetRenderState(D3DRENDERSTATE_FILLMODE, m_RenderInfo.fillMode);
+    if (FAILED(hr)) ReportDeviceFailure(hr);
+    hr = device->SetRenderState(D3DRENDERSTATE_SHADEMODE, m_RenderInfo.shadeMode);
+    if (FAILED(hr)) ReportDeviceFailure(hr);
+    // A mesh made before the render window existed gets its buffer now.
+    if (!m_VertexBuffer) {
+      hr = FillVertexBuffer(device);
+      if (FAILED(hr)) ReportDeviceFailure(hr);
+    }
+    for (MeshRenderGroup* g = m_RenderGroups; g; g = g->m_Next) {
+      hr = device->SetTexture(0, nullptr);
+      if (FAILED(hr)) ReportDeviceFailure(hr);
+      CMaterial* material = g->m_Material;
+      if (!material || !m_VertexBuffer) continue;
+      const bool blended = material->GetAlphaOnOff() != 0;
+      if (blended != (alphaPass != 0)) continue;
+      const std::pair<D3DRENDERSTATETYPE, DWORD> alphaStates[] = {
+          {D3DRENDERSTATE_ALPHABLENDENABLE, 1},
+          {D3DRENDERSTATE_SRCBLEND, static_cast<DWORD>(material->GetSourceAlpha())},
+          {D3DRENDERSTATE_DESTBLEND, static_cast<DWORD>(material->GetDestinationAlpha())},
+          {D3DRENDERSTATE_ALPHAFUNC, static_cast<DWORD>(material->GetAlphaCompare())},
+          {D3DRENDERSTATE_ALPHAREF, AlphaReference(material->GetAlphaCompareValue())},
+      };
+      if (blended) {
+        for (const auto& [state, value] : alphaStates) {
+          hr = device->SetRenderState(state, value);
+          if (FAILED(hr)) ReportDeviceFailure(hr);
+        }
+      } else {
+        hr = device->SetRenderState(D3DRENDERSTATE_ALPHABLENDENABLE, 0);
+        if (FAILED(hr)) ReportDeviceFailure(hr);
+      }
+
+      // The render orientation about the mesh position, then the render
+      // position and the mesh position (the buffer holds coordinates
+      // relative to the mesh position).
+      const D3DVECTOR p = d3dmath::TransformVector(m_Position, m_RenderOrientation);
+      D3DMATRIX world = d3dmath::TranslateMatrix(m_RenderPosition + p);
+      world = d3dmath::MatrixMult(world, m_RenderOrientation);
+      hr = device->SetTransform(D3DTRANSFORMSTATE_WORLD, world);
+      if (FAILED(hr)) ReportDeviceFailure(hr);
+
+      material->SetAsCurrent();
+      bool textured = false;
+      if (material->GetRTIType() == RTI_TEXTURE || material->GetRTIType() == RTI_FUNCTURE) {
+        auto* texture = static_cast<CTexture*>(material);
+        if (texture->GetVisible() && texture->GetValidTextureMap() && texture->GetDeviceSurface()) {
+          textured = true;
+          CheckTextureState(texture, 0);
+          DWORD stage = 1;
+          for (; stage < D3DDP_MAXTEXCOORD; ++stage) {
+            CTexture* linked = texture->GetLinkedStageTexture(static_cast<int>(stage));
+            if (!linked || !linked->GetValidTextureMap() || !linked->GetDeviceSurface()) break;
+            CheckTextureState(linked, stage);
+          }
+          // The stage after the last one used ends the cascade; with every
+          // stage in use there is none.
+          if (stage < D3DDP_MAXTEXCOORD) {
+            hr = device->SetTexture(stage, nullptr);
+            if (FAILED(hr)) ReportDeviceFailure(hr);
+            hr = device->SetTextureStageState(stage, D3DTSS_COLOROP, kOpDisable);
+            if (FAILED(hr)) ReportDeviceFailure(hr);
+            hr = device->SetTextureStageState(stage, D3DTSS_ALPHAOP, kOpDisable);
+            if (FAILED(hr)) ReportDeviceFailure(hr);
+          }
+        }
+      }
+      if (!textured) UntexturedStages(device);
+
+      hr = device->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, m_VertexBuffer.get(), g->m_Indices,
+                                          static_cast<DWORD>(g->m_IndexCount), 0);
+      if (FAILED(hr)) ReportDeviceFailure(hr);
+    }
+  }
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next())
+    if (n->Node()) hr = n->Node()->Render(alphaPass);
+  return hr;
+}
 
 // ---------------------------------------------------------------------------
 // Picking

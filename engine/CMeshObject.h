@@ -7,6 +7,8 @@
 // hold functures) and child meshes.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/CFrameObject.h"
@@ -60,6 +62,27 @@ constexpr unsigned short FACE_VISIBLE_VIEW0 = 0x80;   // XY
 constexpr unsigned short FACE_VISIBLE_VIEW1 = 0x100;  // XZ
 constexpr unsigned short FACE_VISIBLE_VIEW2 = 0x200;  // YZ
 constexpr unsigned short FACE_VISIBLE_VIEW4 = 0x400;  // isometric XY
+constexpr unsigned short FACE_VISIBLE_VIEW5 = 0x800;  // isometric XZ
+constexpr unsigned short FACE_VISIBLE_VIEW6 = 0x1000; // isometric YZ
+constexpr unsigned short FACE_VISIBLE_ALL = FACE_VISIBLE_VIEW0 | FACE_VISIBLE_VIEW1 | FACE_VISIBLE_VIEW2 |
+                                            FACE_VISIBLE_VIEW4 | FACE_VISIBLE_VIEW5 | FACE_VISIBLE_VIEW6;
+
+// View kinds of the editing panes: 0 XY, 1 XZ, 2 YZ, 4 to 6 their isometric
+// forms; 3 and 7 keep no values.
+constexpr int MESH_VIEW_KINDS = 8;
+
+class IDisplayDevice;
+class IDisplayVertexBuffer;
+
+// One draw call of the renderer: the faces of one material, or of one
+// material-and-texture pair, as vertex indices.
+struct MeshRenderGroup {
+  CMaterial* m_Material = nullptr;  // the material, or the texture; holds a reference
+  unsigned short* m_Indices = nullptr;
+  LONG m_IndexCount = 0;
+  MeshRenderGroup* m_Next = nullptr;
+  MeshRenderGroup* m_Prev = nullptr;
+};
 
 // Face indices are 16-bit: a mesh never holds more vertices than this.
 constexpr long MESH_MAX_VERTICES = 65536;
@@ -180,15 +203,20 @@ class CMeshObject : public CFrameObject {
   void DePossibleTextureAllFaces();
   unsigned short GetFaceFlags(long f) const { return ValidFace(f) ? m_FaceFlags[f] : 0; }
 
-  // Face visibility in the editing views (kinds 0, 1, 2 and 4 keep a bit).
+  // Face visibility in the editing views: each of the kinds 0, 1, 2, 4, 5
+  // and 6 keeps a bit per face, set when the face looks towards the viewer
+  // (or is seen edge-on). The bits are kept up to date whatever the mode, so
+  // a pane that leaves out faces seen from behind still shows the others.
   void SetHiddenFaces(int mode);
   int GetHiddenFaces() const { return m_HiddenFaces; }
+  // Every face, every kind, then the children.
   void CalculateVisibleFaces();
   void CalculateVisibleFace(long f, int kind);
   void VisibleFace(long f, int kind);
   void DeVisibleFace(long f, int kind);
+  // 0 for kinds without a bit (3, 7 and outside 0 to 7).
   int IsVisibleFace(long f, int kind);
-  // Clears the kind's bit on every face; -1 clears all four.
+  // Clears the kind's bit on every face; -1 clears all of them.
   void VisibleAllFaces(int kind);
 
   // --- materials --------------------------------------------------------------
@@ -321,11 +349,37 @@ class CMeshObject : public CFrameObject {
   LONG MergeVertices(float tolerance);
   int GetUpdateCount() const { return m_NeedUpdate; }
 
-  // View coordinates and render data of the editing panes and the renderer.
+  // --- view coordinates of the editing panes ----------------------------------
+  // Per vertex and view kind: zoom × coordinate, truncated towards zero
+  // (values beyond the 32-bit range are held at its ends), minus 2.
+  // The arguments play no part.
   LONG RecalcViews(int, int, int, int);
   LONG CalcView(long vertex, int, int, int, int);
+  LONG CalcViewCoordinates(const D3DVECTOR& world, long vertex, int, int, int, int);
+  // The pane's view centre plus X, or minus Y (screen y grows downwards); 0
+  // for a vertex, pane or kind that has no value.
+  int GetViewX(int pane, int kind, long vertex);
+  int GetViewY(int pane, int kind, long vertex);
+  // The stored values themselves (0 where there is none).
+  int GetViewValueX(int kind, long vertex) const;
+  int GetViewValueY(int kind, long vertex) const;
+
+  // --- render data -----------------------------------------------------------------
+  // Deletes the render groups and makes the vertex buffer again from the
+  // vertices (on the first render window's device).
   LONG FreeVBS();
+  // Builds the render groups: one per material of untextured faces, then one
+  // per material-and-texture pair, each new group at the head. 8 when memory
+  // runs out (the groups made so far stay).
   LONG CalculateVBS();
+  LONG AddFaceToVB(long face);
+  MeshRenderGroup* AddVB();
+  MeshRenderGroup* GetRenderGroups() { return m_RenderGroups; }
+  IDisplayVertexBuffer* GetVertexBuffer() { return m_VertexBuffer.get(); }
+  // 1 when a material or texture of the mesh blends with what lies behind.
+  int GetAlphaBlended() const { return m_AlphaBlended; }
+  // Programs one texture stage (0 to 7) from the texture's settings.
+  LONG CheckTextureState(CTexture* texture, unsigned long stage);
 
   // --- picking ----------------------------------------------------------------
   // The face's triangle in world coordinates against p→q. Face tests are
@@ -390,6 +444,9 @@ class CMeshObject : public CFrameObject {
   // Grows vertex and face arrays together by one step; false (after the
   // out-of-memory message) when that fails.
   bool Grow();
+  // Sets both capacities (vertex and view arrays, face arrays); false after
+  // the "Out of memory!" message.
+  bool ResizeArrays(long vertexCapacity, long faceCapacity);
   long AppendVertex(const MeshVertex& stored);
   D3DVECTOR WorldVertex(long i) const;
   LONG SetVertexBit(long i, unsigned short bit, bool on);
@@ -400,6 +457,15 @@ class CMeshObject : public CFrameObject {
   int TestFaceBit(long f, unsigned short bit) const { return ValidFace(f) && (m_FaceFlags[f] & bit) ? 1 : 0; }
   void RecountSelectedVertices();
   void CalculateFaceVisibility(long f);
+  void CalculateOwnVisibleFaces();
+  // The first render window's device, or null.
+  IDisplayDevice* RenderDevice();
+  // Makes the vertex buffer and copies the vertices into it.
+  LONG FillVertexBuffer(IDisplayDevice* device);
+  // Stage 0 passes the lit colour on and the later stages are off.
+  void UntexturedStages(IDisplayDevice* device);
+  void FreeRenderGroups();
+  void ReportDeviceFailure(HRESULT hr);
   // Removes every face whose entry in `remove` is non-zero, then gives back
   // the materials and textures that only those faces used.
   void RemoveFaces(const std::vector<char>& remove);
@@ -468,4 +534,13 @@ class CMeshObject : public CFrameObject {
   int m_LastSaveFormat = 0;
   int m_HiddenFaces = 0;
   int m_ExportType = 1;
+
+  // View values per kind, one entry per vertex slot (kinds 3 and 7 stay empty).
+  std::vector<int32_t> m_ViewX[MESH_VIEW_KINDS];
+  std::vector<int32_t> m_ViewY[MESH_VIEW_KINDS];
+  // Render data.
+  MeshRenderGroup* m_RenderGroups = nullptr;
+  std::unique_ptr<IDisplayVertexBuffer> m_VertexBuffer;
+  int m_AlphaBlended = 0;
+  std::vector<unsigned short> m_ScratchIndices;
 };

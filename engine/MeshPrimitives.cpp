@@ -139,6 +139,17 @@ int CMeshObject::CreateVertexBuffer(long vertexCount, long faceCount) {
     std::vector<unsigned short> faceFlags(static_cast<size_t>(faceCount), 0);
     std::vector<LONG> faceMaterials(static_cast<size_t>(faceCount), 0);
     std::vector<LONG> faceTextures(static_cast<size_t>(faceCount), -1);
+    // The view values follow the vertex slots.
+    std::vector<int32_t> viewX[MESH_VIEW_KINDS], viewY[MESH_VIEW_KINDS];
+    for (int kind = 0; kind < MESH_VIEW_KINDS; ++kind)
+      if (!m_ViewX[kind].empty()) {
+        viewX[kind].assign(static_cast<size_t>(vertexCount), 0);
+        viewY[kind].assign(static_cast<size_t>(vertexCount), 0);
+      }
+    for (int kind = 0; kind < MESH_VIEW_KINDS; ++kind) {
+      m_ViewX[kind].swap(viewX[kind]);
+      m_ViewY[kind].swap(viewY[kind]);
+    }
     m_Vertices.swap(vertices);
     m_VertexFlags.swap(vertexFlags);
     m_Faces.swap(faces);
@@ -376,21 +387,9 @@ LONG CMeshObject::CreateTorus(float tubeRadius, float ringRadius, float tubeDeta
   if (!shape.Sound()) return E_FAIL;
 
   // Append, growing the arrays once.
-  try {
-    const long vertexCapacity = std::max(m_VertexCapacity, static_cast<long>(base + vertexCount));
-    const long faceCapacity = std::max(m_FaceCapacity, static_cast<long>(m_FaceCount + 2 * vertexCount));
-    m_Vertices.resize(static_cast<size_t>(vertexCapacity));
-    m_VertexFlags.resize(static_cast<size_t>(vertexCapacity), 0);
-    m_Faces.resize(static_cast<size_t>(faceCapacity));
-    m_FaceFlags.resize(static_cast<size_t>(faceCapacity), 0);
-    m_FaceMaterials.resize(static_cast<size_t>(faceCapacity), 0);
-    m_FaceTextures.resize(static_cast<size_t>(faceCapacity), -1);
-    m_VertexCapacity = vertexCapacity;
-    m_FaceCapacity = faceCapacity;
-  } catch (const std::bad_alloc&) {
-    HostMessageBox("Out of memory!");
+  if (!ResizeArrays(std::max(m_VertexCapacity, static_cast<long>(base + vertexCount)),
+                    std::max(m_FaceCapacity, static_cast<long>(m_FaceCount + 2 * vertexCount))))
     return E_FAIL;
-  }
   for (const MeshVertex& v : shape.vertices) {
     const long i = m_VertexCount++;
     m_Vertices[i] = v;

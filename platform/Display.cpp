@@ -141,6 +141,105 @@ HRESULT NullDisplayDevice::SetBackground(D3DMATERIALHANDLE handle) {
   return S_OK;
 }
 
+// ---------------------------------------------------------------------------
+// Drawing on the null device
+
+NullDisplayVertexBuffer::NullDisplayVertexBuffer(std::shared_ptr<DisplayCallLog> log, const D3DVERTEXBUFFERDESC& desc,
+                                                 int id)
+    : m_Log(std::move(log)), m_Desc(desc), m_Id(id) {
+  m_Data.assign(static_cast<size_t>(desc.dwNumVertices) * FVFVertexSize(desc.dwFVF), 0);
+}
+
+HRESULT NullDisplayVertexBuffer::Lock(DWORD flags, void** data, DWORD* size) {
+  HRESULT hr = m_Log->Record("Lock", StrFormat("Lock #%d %u", m_Id, flags));
+  if (FAILED(hr)) return hr;
+  if (!data || m_Locked) return E_INVALIDARG;
+  m_Locked = true;
+  *data = m_Data.data();
+  if (size) *size = static_cast<DWORD>(m_Data.size());
+  return S_OK;
+}
+
+HRESULT NullDisplayVertexBuffer::Unlock() {
+  HRESULT hr = m_Log->Record("Unlock", StrFormat("Unlock #%d", m_Id));
+  if (FAILED(hr)) return hr;
+  if (!m_Locked) return E_INVALIDARG;
+  m_Locked = false;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::CreateVertexBuffer(const D3DVERTEXBUFFERDESC& desc, DWORD flags,
+                                              std::unique_ptr<IDisplayVertexBuffer>& buffer) {
+  const int id = m_BuffersMade + 1;
+  HRESULT hr = m_Log->Record("CreateVertexBuffer", StrFormat("CreateVertexBuffer #%d caps %x fvf %x vertices %u flags %u",
+                                                             id, desc.dwCaps, desc.dwFVF, desc.dwNumVertices, flags));
+  if (FAILED(hr)) return hr;
+  if (desc.dwSize != sizeof(D3DVERTEXBUFFERDESC) || desc.dwNumVertices == 0 || FVFVertexSize(desc.dwFVF) == 0)
+    return E_INVALIDARG;
+  m_BuffersMade = id;
+  buffer = std::make_unique<NullDisplayVertexBuffer>(m_Log, desc, id);
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::SetRenderState(D3DRENDERSTATETYPE state, DWORD value) {
+  HRESULT hr = m_Log->Record("SetRenderState", StrFormat("SetRenderState %d %u", static_cast<int>(state), value));
+  if (FAILED(hr)) return hr;
+  m_RenderStates[static_cast<int>(state)] = value;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state, DWORD value) {
+  HRESULT hr = m_Log->Record("SetTextureStageState",
+                             StrFormat("SetTextureStageState %u %d %u", stage, static_cast<int>(state), value));
+  if (FAILED(hr)) return hr;
+  if (stage >= D3DDP_MAXTEXCOORD) return E_INVALIDARG;
+  m_StageStates[{stage, static_cast<int>(state)}] = value;
+  return S_OK;
+}
+
+int NullDisplayDevice::ImageId(const TextureImage* image) {
+  if (!image) return 0;
+  auto it = m_ImageIds.find(image);
+  if (it != m_ImageIds.end()) return it->second;
+  const int id = static_cast<int>(m_ImageIds.size()) + 1;
+  m_ImageIds[image] = id;
+  return id;
+}
+
+HRESULT NullDisplayDevice::SetTexture(DWORD stage, const TextureImage* image) {
+  const CString what = image ? StrFormat("#%d", ImageId(image)) : CString("null");
+  HRESULT hr = m_Log->Record("SetTexture", StrFormat("SetTexture %u ", stage) + what);
+  if (FAILED(hr)) return hr;
+  if (stage >= D3DDP_MAXTEXCOORD) return E_INVALIDARG;
+  m_Textures[stage] = image;
+  return S_OK;
+}
+
+HRESULT NullDisplayDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDisplayVertexBuffer* buffer,
+                                                  const unsigned short* indices, DWORD count, DWORD flags) {
+  auto* vb = dynamic_cast<NullDisplayVertexBuffer*>(buffer);
+  const int id = vb ? vb->Id() : 0;
+  HRESULT hr = m_Log->Record("DrawIndexedPrimitiveVB", StrFormat("DrawIndexedPrimitiveVB %d #%d %u %u",
+                                                                 static_cast<int>(type), id, count, flags));
+  if (FAILED(hr)) return hr;
+  if (!vb || (count && !indices)) return E_INVALIDARG;
+  const DWORD vertices = vb->GetDesc().dwNumVertices;
+  for (DWORD i = 0; i < count; ++i)
+    if (indices[i] >= vertices) return E_INVALIDARG;
+  m_Draws.push_back({type, id, std::vector<unsigned short>(indices, indices + count), m_Textures[0]});
+  return S_OK;
+}
+
+DWORD NullDisplayDevice::RenderState(D3DRENDERSTATETYPE state) const {
+  auto it = m_RenderStates.find(static_cast<int>(state));
+  return it == m_RenderStates.end() ? 0 : it->second;
+}
+
+DWORD NullDisplayDevice::TextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE state) const {
+  auto it = m_StageStates.find({stage, static_cast<int>(state)});
+  return it == m_StageStates.end() ? 0 : it->second;
+}
+
 NullDisplaySystem::NullDisplaySystem(int deviceCount) : m_DeviceCount(deviceCount) {}
 
 HRESULT NullDisplaySystem::EnumerateDevices(std::vector<DisplayDeviceDesc>& devices) {

@@ -234,7 +234,8 @@ TEST_F(PrimitiveTest, EveryFaceHasAreaAndEveryVertexAUnitNormal) {
     for (long f = 0; f < m->GetFaceCount(); ++f) {
       const D3DVECTOR n = AreaVector(m, f);
       if (!(Dot(n, n) > 0)) ++flat;
-      if (m->GetFaceFlags(f) != 0 || m->GetFaceMaterialIndex(f) != 0 || m->GetFaceTextureIndex(f) != -1) ++badRecords;
+      // Only the visibility bits, which follow the views, may be set.
+      if ((m->GetFaceFlags(f) & ~FACE_VISIBLE_ALL) != 0 || m->GetFaceMaterialIndex(f) != 0 || m->GetFaceTextureIndex(f) != -1) ++badRecords;
     }
     for (long i = 0; i < m->GetVertexCount(); ++i) {
       const MeshVertex* v = m->GetVertex(i);
