@@ -13,7 +13,6 @@
 #include "platform/D3DTypes.h"
 #include "platform/WinTypes.h"
 
-// A window the engine renders into, as the display layer sees it.
 // The image a texture stage samples (the texture's device surface).
 struct TextureImage;
 
@@ -98,6 +97,7 @@ class IDisplayVertexBuffer {
   virtual const D3DVERTEXBUFFERDESC& GetDesc() const = 0;
 };
 
+// A window the engine renders into, as the display layer sees it.
 class CWnd {
  public:
   virtual ~CWnd() = default;
