@@ -11,6 +11,7 @@
 
 #include "engine/MeshNormals.h"
 #include "engine/RenderEngine.h"
+#include "formats/ReadDirectX.h"
 #include "formats/ReadSPS.h"
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
@@ -37,7 +38,6 @@ D3DVECTOR Scaled(const D3DVECTOR& v, float x, float y, float z) { return D3DVECT
 // this build does not have yet: their files fail the way a reader fails on
 // a file it cannot use.
 constexpr LONG kNoReader = -1;
-LONG ReadDirectXFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
 LONG Read3DStudioFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadCaligariFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadRwxFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
