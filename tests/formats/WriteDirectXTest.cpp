@@ -14,6 +14,8 @@
 #include <map>
 #include <memory>
 #include <regex>
+#include <set>
+#include <sstream>
 
 #include "engine/CFuncture.h"
 #include "engine/CMeshObject.h"
@@ -622,6 +624,130 @@ TEST_F(MaterialFileTest, NumbersStayInTheCLocaleUnderADecimalComma) {
   Check(Slurp(dir / "de.x"));
   ASSERT_EQ(mesh, 0);
   EXPECT_NE(Slurp(dir / "de_mesh.x").find("1.500000"), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+// --- an independent reader --------------------------------------------------------
+// assimp (Debian's assimp-utils, test-only) reads every file the writer
+// makes. assimp splits each Mesh by material and gives every face corner a
+// vertex of its own, so it reports, per .x Mesh, one mesh per material in
+// use, and three vertices per triangle.
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* p = ::popen(command.c_str(), "r");
+  if (!p) return out;
+  char buffer[4096];
+  size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+  ::pclose(p);
+  return out;
+}
+
+long Count(const std::string& info, const char* label) {
+  std::smatch m;
+  const std::regex re(std::string("(^|\n)") + label + ":[ \t]+([0-9]+)");
+  return std::regex_search(info, m, re) ? std::stol(m[2]) : -1;
+}
+
+// newmtl name -> Kd of an exported .mtl.
+std::map<std::string, std::array<float, 3>> Diffuse(const std::string& mtl) {
+  std::map<std::string, std::array<float, 3>> out;
+  std::istringstream in(mtl);
+  std::string line, current;
+  while (std::getline(in, line)) {
+    std::istringstream words(line);
+    std::string key;
+    words >> key;
+    if (key == "newmtl") {
+      words >> current;
+    } else if (key == "Kd") {
+      std::array<float, 3> c{};
+      words >> c[0] >> c[1] >> c[2];
+      out[current] = c;
+    }
+  }
+  return out;
+}
+
+// What the file holds, by our own reading: meshes as assimp counts them,
+// faces, Material objects and each named material's diffuse colour.
+struct Expect {
+  long meshes = 0, faces = 0, materials = 0;
+  std::map<std::string, std::array<float, 3>> diffuse;
+};
+void Gather(const XObj& o, Expect& e) {
+  if (o.type == "Mesh") {
+    const MeshData md = DecodeMesh(o);
+    e.faces += static_cast<long>(md.faces.size());
+    if (const XObj* list = o.First("MeshMaterialList")) {
+      DWORD n = 0;
+      const auto idx = FaceIndexes(*list, &n);
+      e.meshes += static_cast<long>(std::set<DWORD>(idx.begin(), idx.end()).size());
+      for (const XObj* m : list->All("Material")) {
+        ++e.materials;
+        const auto r = m->Record<XMaterialRecord>();
+        if (!m->name.empty()) e.diffuse[m->name] = {r.faceColor[0], r.faceColor[1], r.faceColor[2]};
+      }
+    }
+  }
+  for (const XObj& c : o.children) Gather(c, e);
+}
+
+TEST_F(WriteDirectXTest, AssimpReadsEveryEncodingAndLayout) {
+  if (RunCommand("command -v assimp").empty()) GTEST_SKIP() << "the assimp program (assimp-utils) is not installed";
+
+  CMeshObject* top = Mesh("Top", 2);
+  CMeshObject* child = Mesh("Child", 1, 5);
+  CMeshObject* bare = Mesh("Bare", 1, 9);
+  ASSERT_EQ(top->AddChild(child), 0);
+  ASSERT_EQ(child->AddChild(bare), 0);
+  while (bare->GetMaterialCount() > 0) bare->ReleaseMaterial(*bare->GetMaterial(0));
+  Material(top, "Red", 1, 0, 0);
+  Material(child, "Blue", 0, 0.25f, 1);
+  CTexture* wood = top->AddTexture("/maps/wood.bmp");
+  wood->SetName("Wood");
+  wood->SetDiffuse(0.5f, 0.75f, 1.0f);
+  CTexture* detail = top->AddTexture("/maps/detail.bmp");
+  wood->SetLinkedStageTexture(detail, 1);
+  top->SetFaceTexture(0, *wood);
+  top->TextureFace(0);
+  CFuncture* fx = child->AddFuncture();
+  fx->SetName("Fx");
+  fx->SetBitmapOne("/maps/in0.bmp");
+  child->SetFaceTexture(1, *fx);
+  child->TextureFace(1);
+  top->SetRemark("a remark");
+
+  for (int methode : {0, 1})
+    for (DWORD format : {DXFILEFORMAT_TEXT, DXFILEFORMAT_BINARY, DXFILEFORMAT_TEXT | DXFILEFORMAT_COMPRESSED,
+                         DXFILEFORMAT_BINARY | DXFILEFORMAT_COMPRESSED}) {
+      SCOPED_TRACE(StrFormat("method %d format %u", methode, format));
+      const std::string name = StrFormat("a%d_%u.x", methode, format);
+      ASSERT_EQ(Save(top, name, methode, format), 0);
+      Expect want;
+      for (const XObj& o : ReadTop(File(name))) Gather(o, want);
+      ASSERT_EQ(want.faces, 8);
+
+      const std::string info = RunCommand("assimp info '" + File(name) + "' -r 2>&1");
+      ASSERT_NE(info.find("Importing file ...                   OK"), std::string::npos) << info;
+      EXPECT_EQ(Count(info, "Meshes"), want.meshes) << info;
+      EXPECT_EQ(Count(info, "Faces"), want.faces) << info;
+      EXPECT_EQ(Count(info, "Vertices"), 3 * want.faces) << info;
+      EXPECT_EQ(Count(info, "Materials"), want.materials) << info;
+
+      const std::string obj = (dir / StrFormat("a%d_%u.obj", methode, format)).string();
+      RunCommand("assimp export '" + File(name) + "' '" + obj + "' 2>&1");
+      const auto got = Diffuse(Slurp(obj.substr(0, obj.size() - 4) + ".mtl"));
+      for (const auto& [material, colour] : want.diffuse) {
+        auto it = got.find(material);
+        ASSERT_NE(it, got.end()) << material;
+        for (int i = 0; i < 3; ++i) EXPECT_NEAR(it->second[i], colour[i], 1e-5) << material << " " << i;
+      }
+    }
 }
 
 }  // namespace
