@@ -13,6 +13,7 @@
 #include "engine/RenderEngine.h"
 #include "formats/ReadDirectX.h"
 #include "formats/ReadSPS.h"
+#include "formats/WriteDirectX.h"
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
@@ -41,7 +42,6 @@ constexpr LONG kNoReader = -1;
 LONG Read3DStudioFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadCaligariFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadRwxFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
-LONG WriteDirectXFile(CMeshObject*, const CString&, int /*methode*/) { return DDERR_UNSUPPORTED; }
 LONG WriteRwxFile(CMeshObject*, const CString&) { return DDERR_UNSUPPORTED; }
 
 bool EndsWith(const CString& text, const char* suffix) {
