@@ -76,3 +76,26 @@ TEST(CommandLineTool, FailuresGiveOneLineAndStatusOne) {
   EXPECT_FALSE(fs::exists(dir / "out.x"));
   fs::remove_all(dir);
 }
+
+TEST(CommandLineTool, EveryCorpusModelConvertsToEachEncodingAndBack) {
+  const fs::path dir = fs::temp_directory_path() / "orv_tool_convert";
+  fs::create_directories(dir);
+  auto total = [](const std::string& out) { return out.substr(out.rfind("total:")); };
+  int files = 0;
+  for (const auto& e : fs::recursive_directory_iterator(fs::path(ORV_CORPUS_DIR) / "x")) {
+    if (StrUpper(e.path().extension().string()) != ".X") continue;
+    ++files;
+    const ToolRun before = Tool({"--info", e.path().string()});
+    ASSERT_EQ(before.status, 0) << e.path() << before.err;
+    for (const char* format : {"text", "binary", "compressed-text", "compressed-binary"}) {
+      const CString out = (dir / "converted.x").string();
+      const ToolRun c = Tool({"--convert", e.path().string(), out, "--x-format", format});
+      ASSERT_EQ(c.status, 0) << e.path() << " " << format << c.err;
+      const ToolRun after = Tool({"--info", out});
+      ASSERT_EQ(after.status, 0) << e.path() << " " << format << after.err;
+      EXPECT_EQ(total(after.out), total(before.out)) << e.path() << " " << format;
+    }
+  }
+  EXPECT_GE(files, 30);
+  fs::remove_all(dir);
+}

@@ -339,3 +339,76 @@ TEST_F(ReadDirectXTest, MaterialFileHeaderChecksAndValues) {
   EXPECT_EQ(ReadMaterialFile(m, Write("short.x", "xof 0302txt 0064\nMaterial x {\n1;1;1;;\n")), 0);
   EXPECT_FLOAT_EQ(m->GetPower(), 1.0f);
 }
+
+TEST_F(ReadDirectXTest, ScenesComeBackFromEveryEncoding) {
+  CMeshObject* root = engine->CreateObject();
+  root->SetName("Root");
+  ASSERT_EQ(root->CreateCube(1, 1, 1), 0);
+  CMeshObject* child = engine->CreateObject();
+  child->SetName("Child");
+  ASSERT_EQ(child->CreateCube(2, 2, 2), 0);
+  root->AddChild(child);
+  root->SetRemark("remark text");
+  CMaterial* blue = child->AddMaterial();
+  blue->SetName("Blue");
+  blue->SetDiffuse(0, 0, 1);
+  blue->SetAlphaOnOff(1);
+  blue->SetAlphaCompareValue(1.0f);
+  child->SetFaceMaterial(0, *blue);
+  std::ofstream(dir / "wood.bmp") << "x";
+  std::ofstream(dir / "detail.bmp") << "x";
+  CTexture* wood = root->AddTexture();
+  wood->SetName("Wood");
+  wood->SetFileName((dir / "wood.bmp").string());
+  wood->SetWrapType(D3DRMWRAP_CYLINDER);
+  wood->SetColorArgOne(7);
+  CTexture* detail = root->AddTexture();
+  detail->SetFileName((dir / "detail.bmp").string());
+  detail->SetColorArgOne(9);
+  wood->SetLinkedStageTexture(detail, 1);
+  for (long f = 0; f < 4; ++f) {
+    root->SetFaceTexture(f, *wood);
+    root->TextureFace(f);
+  }
+  CFuncture* fun = root->AddFuncture();
+  fun->SetName("Fun");
+  fun->SetLoopMode(1);
+  root->SetFaceTexture(5, *fun);
+  root->TextureFace(5);
+
+  for (const int format : {0, 1})
+    for (const int compress : {0, 1}) {
+      host.SetInt("ACTIONS", "SAVECOMPRESSDIRECTX", compress);
+      root->SetLastSaveFormat(format);
+      const CString file = (dir / "scene.x").string();
+      ASSERT_EQ(root->Save(file, 1), 0);
+      CMeshObject* back = engine->CreateObject();
+      ASSERT_EQ(back->Load(file), 0);
+      ASSERT_EQ(back->ChildList().Count(), 1);
+      CMeshObject* r = Child(back, 0);
+      // Names stay unique in the scene: the copies get a suffix.
+      EXPECT_EQ(r->GetName().rfind("Root", 0), 0u) << r->GetName();
+      EXPECT_EQ(r->GetRemark(), "remark text");
+      EXPECT_EQ(r->GetFaceCount(), root->GetFaceCount());
+      ASSERT_EQ(r->ChildList().Count(), 1);
+      CMeshObject* c = Child(r, 0);
+      EXPECT_EQ(c->GetName().rfind("Child", 0), 0u) << c->GetName();
+      CMaterial* m = c->GetFaceMaterial(0);
+      ASSERT_TRUE(m);
+      EXPECT_EQ(m, blue) << "the same material, described exactly, is shared";
+      EXPECT_EQ(c->GetFaceMaterial(1), engine->GetDefaultObjectMaterial());
+      CTexture* t = r->GetFaceTexture(0);
+      ASSERT_TRUE(t);
+      EXPECT_EQ(t->GetName().rfind("Wood", 0), 0u) << t->GetName();
+      EXPECT_EQ(t->GetWrapType(), D3DRMWRAP_CYLINDER);
+      EXPECT_EQ(t->GetColorArgOne(), 7u);
+      ASSERT_TRUE(t->GetLinkedStageTexture(1));
+      EXPECT_EQ(t->GetLinkedStageTexture(1)->GetColorArgOne(), detail->GetColorArgOne());
+      EXPECT_EQ(t->GetLinkedStageTexture(1)->GetColorOpp(), detail->GetColorOpp());
+      CTexture* f = r->GetFaceTexture(5);
+      ASSERT_TRUE(f);
+      EXPECT_EQ(f->GetRTIType(), RTI_FUNCTURE);
+      EXPECT_EQ(static_cast<CFuncture*>(f)->GetLoopMode(), 1);
+      EXPECT_EQ(r->GetFaceTexture(6), nullptr);
+    }
+}
