@@ -409,7 +409,7 @@ LONG CReadDirectX::WalkChildren(IDirectXFileData* parent, const GUID& parentType
     IDirectXFileData* data = nullptr;
     if (SUCCEEDED(child->QueryInterface(IID_IDirectXFileDataReference, reinterpret_cast<void**>(&ref)))) {
       IDirectXFileData* target = nullptr;
-      if (SUCCEEDED(ref->Resolve(&target)) && target) {
+      if (m_InReference == 0 && SUCCEEDED(ref->Resolve(&target)) && target) {
         const GUID* type = nullptr;
         if (SUCCEEDED(target->GetType(&type)) && type &&
             (*type == TID_D3DRMMaterial || *type == TID_D3DRMTextureFilename)) {
@@ -421,7 +421,11 @@ LONG CReadDirectX::WalkChildren(IDirectXFileData* parent, const GUID& parentType
             DWORD size = n + 1;
             if (SUCCEEDED(target->GetName(name.data(), &size))) m_CurrentName = StrTrim(CString(name.c_str()));
           }
+          // A referenced object's own references are not followed: a
+          // material may refer to itself, directly or round a circle.
+          ++m_InReference;
           if (SUCCEEDED(Decode(target, t))) WalkChildren(target, t);
+          --m_InReference;
         }
         target->Release();
       }
@@ -552,7 +556,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
       !m_FrameMatrices.empty() && !m_FrameMatrices.back().empty() ? &m_FrameMatrices.back() : nullptr;
   if (matrix) st.normalMatrix = *matrix;
   std::vector<float> pos(static_cast<size_t>(nVertices) * 3);
-  std::memcpy(pos.data(), c.Here(), pos.size() * sizeof(float));
+  if (!pos.empty()) std::memcpy(pos.data(), c.Here(), pos.size() * sizeof(float));
   c.Skip(pos.size() * sizeof(float));
   if (matrix) {
     const std::vector<float>& m = *matrix;
@@ -584,7 +588,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
       return DXFILEERR_BADVALUE;
     }
     corners.resize(n);
-    std::memcpy(corners.data(), c.Here(), 4ull * n);
+    if (n) std::memcpy(corners.data(), c.Here(), 4ull * n);
     c.Skip(4ull * n);
     st.faceStart.push_back(static_cast<uint32_t>(st.corners.size()));
     st.corners.insert(st.corners.end(), corners.begin(), corners.end());
@@ -690,7 +694,7 @@ LONG CReadDirectX::DecodeMaterialList(IDirectXFileData* data) {
   const uint32_t nIndexes = c.U32();
   if (!c.Ok() || !c.Has(4ull * nIndexes)) return DXFILEERR_BADVALUE;
   m_Mesh->faceIndexes.resize(nIndexes);
-  std::memcpy(m_Mesh->faceIndexes.data(), c.Here(), 4ull * nIndexes);
+  if (nIndexes) std::memcpy(m_Mesh->faceIndexes.data(), c.Here(), 4ull * nIndexes);
   m_Mesh->slots.clear();
   m_Mesh->inList = true;
   return 0;

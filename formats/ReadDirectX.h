@@ -93,6 +93,7 @@ class CReadDirectX {
   DWORD m_StagesExpected = 0;
   CTexture* m_StageTexture = nullptr;
   int m_FunctureInputs = 0;
+  int m_InReference = 0;  // walking the children of a referenced object
   // Materials this load created (their creation reference is given back at
   // the end), by name for reuse within the file.
   std::vector<CMaterial*> m_Created;

@@ -412,3 +412,20 @@ TEST_F(ReadDirectXTest, ScenesComeBackFromEveryEncoding) {
       EXPECT_EQ(r->GetFaceTexture(6), nullptr);
     }
 }
+
+TEST_F(ReadDirectXTest, MaterialsThatReferToThemselvesEndTheWalk) {
+  // Found by the fuzzer: a top-level material holding a reference to
+  // itself recursed without end.
+  CMeshObject* m = Load(std::string(kHeader) +
+                        "Material Red { 1;0;0;1;; 5; 0;0;0;; 0;0;0;; { Red } { Red } }\n"
+                        "Mesh M { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; MeshMaterialList { 1; 1; 0;; { Red } } }");
+  ASSERT_TRUE(m->GetFaceMaterial(0));
+  EXPECT_EQ(m->GetFaceMaterial(0)->GetName(), "Red");
+}
+
+TEST_F(ReadDirectXTest, EmptyListsLoadAsEmpty) {
+  // Found by the fuzzer: empty vertex, corner and index lists.
+  CMeshObject* m = Load(std::string(kHeader) + "Mesh E { 0;; 1; 0;; MeshMaterialList { 1; 0;; } }");
+  EXPECT_EQ(m->GetVertexCount(), 0);
+  EXPECT_EQ(m->GetFaceCount(), 0);
+}
