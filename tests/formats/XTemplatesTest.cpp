@@ -184,7 +184,7 @@ TEST_F(XTemplatesEngine, AlphaStagesAndMaterialRecordsRoundTrip) {
   alpha.m_AlphaCompareValue = 0.8f;
   alpha.m_StippledAlpha = 1;
   const XMaterialAlphaRecord ar = MakeAlphaRecord(alpha);
-  EXPECT_EQ(ar.m_CompareValue, 204u);
+  EXPECT_EQ(DWORD{ar.m_CompareValue}, 204u);  // packed: copy before binding
   SMaterialAlpha back;
   ApplyAlphaRecord(ar, back);
   EXPECT_NEAR(back.m_AlphaCompareValue, 0.8f, 1e-6);
