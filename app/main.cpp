@@ -2,9 +2,11 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <iostream>
 #include <memory>
 
 #include "app/CommandLine.h"
+#include "app/CommandLineTool.h"
 #include "app/IdleHook.h"
 #include "app/MainFrame.h"
 #include "app/QtSettingsStore.h"
@@ -12,6 +14,16 @@
 #include "app/WelcomeText.h"
 
 int main(int argc, char** argv) {
+  // --help, --info and --convert run without a display: no application
+  // object, no window.
+  {
+    std::vector<CString> toolArgs(argv + 1, argv + argc);
+    const ToolRequest request = ParseToolRequest(toolArgs);
+    if (request.mode != ToolRequest::Mode::None) {
+      std::setlocale(LC_ALL, "C");
+      return RunTool(request, std::cout, std::cerr);
+    }
+  }
   QApplication qapp(argc, argv);
   // Qt takes the user's locale; numbers in files and settings are always
   // written and read in the C locale.

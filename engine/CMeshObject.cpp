@@ -11,7 +11,9 @@
 
 #include "engine/MeshNormals.h"
 #include "engine/RenderEngine.h"
+#include "formats/ReadDirectX.h"
 #include "formats/ReadSPS.h"
+#include "formats/WriteDirectX.h"
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
@@ -37,11 +39,9 @@ D3DVECTOR Scaled(const D3DVECTOR& v, float x, float y, float z) { return D3DVECT
 // this build does not have yet: their files fail the way a reader fails on
 // a file it cannot use.
 constexpr LONG kNoReader = -1;
-LONG ReadDirectXFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
 LONG Read3DStudioFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadCaligariFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
 LONG ReadRwxFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
-LONG WriteDirectXFile(CMeshObject*, const CString&, int /*methode*/) { return DDERR_UNSUPPORTED; }
 LONG WriteRwxFile(CMeshObject*, const CString&) { return DDERR_UNSUPPORTED; }
 
 bool EndsWith(const CString& text, const char* suffix) {

@@ -128,7 +128,12 @@ LONG CTexture::CreateBumpMap() {
   return 0;
 }
 
-LONG CTexture::LoadBitMap(const CString& /*file*/) { return E_FAIL; }
+// Image files arrive with the texture loader. A failed load keeps the name
+// of the file asked for.
+LONG CTexture::LoadBitMap(const CString& file) {
+  m_FileName = file;
+  return E_FAIL;
+}
 
 int CTexture::IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0 ? 1 : 0; }
 

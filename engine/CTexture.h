@@ -43,6 +43,9 @@ class CTexture : public CMaterial {
   LONG RestoreSurfaces() { return 0; }
 
   const CString& GetFileName() const { return m_FileName; }
+  // The image file the texture stands for (a reader records it whether or
+  // not the image loads).
+  void SetFileName(const CString& file) { m_FileName = file; }
   const CString& GetSavedFileName() const { return m_SavedFileName; }
   int GetValidTextureMap() const { return m_ValidTextureMap; }
   void SetNonValidTextureMap() { m_ValidTextureMap = 0; }

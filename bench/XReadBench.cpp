@@ -1,0 +1,158 @@
+// Loading and saving large models through the DirectX file reader and
+// writer, in the text, binary and compressed encodings, with assimp's import
+// of the same files measured beside them when assimp is there. Bytes per
+// second are the file's bytes.
+//
+// The scene: 16 meshes of a 256 x 256 vertex grid (65,536 vertices and
+// 130,050 triangles each): 1,048,576 vertices and 2,080,800 faces.
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "engine/RenderEngine.h"
+#include "platform/Host.h"
+
+#ifdef ORV_HAVE_ASSIMP
+#include <assimp/Importer.hpp>
+#include <assimp/scene.h>
+#endif
+
+namespace {
+
+constexpr int kMeshes = 16;
+constexpr int kSide = 256;
+
+class BenchWindow : public CWnd {
+ public:
+  CRect GetClientRect() const override { return CRect(0, 0, 64, 64); }
+};
+
+// Settings the writer reads: compression on or off.
+class BenchHost : public IHost {
+ public:
+  int MessageBox(const CString&, const CString&, UINT) override { return IDOK; }
+  void ProgressShow(bool) override {}
+  void ProgressSetRange(LONG, LONG) override {}
+  void ProgressSetPos(LONG) override {}
+  void ProgressSetMessage(const CString&) override {}
+  int GetProfileInt(const CString&, const CString& entry, int d) override {
+    return StrUpper(entry) == "SAVECOMPRESSDIRECTX" ? compress : d;
+  }
+  CString GetProfileString(const CString&, const CString&, const CString& d) override { return d; }
+  bool IsBatchConversion() const override { return false; }
+  void RequestRefresh(DWORD) override {}
+  HRESULT AddUndoAction(CAction*) override { return E_FAIL; }
+  void CheckUndoList(CFrameObject*) override {}
+  void RecalcLoadedMeshViews() override {}
+  int compress = 0;
+};
+
+BenchHost g_Host;
+BenchWindow g_Window;
+
+struct Scene {
+  std::unique_ptr<CRenderEngine> engine;
+  CMeshObject* root = nullptr;
+};
+
+Scene MakeScene() {
+  Scene s;
+  s.engine = std::make_unique<CRenderEngine>(8);
+  s.engine->Init_RenderEngine(&g_Window);
+  s.root = s.engine->CreateObject();
+  s.root->SetName("Root");
+  for (int m = 0; m < kMeshes; ++m) {
+    CMeshObject* mesh = s.engine->CreateObject();
+    mesh->SetName("Part" + std::to_string(m));
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x)
+        mesh->AddVertex(x * 0.01f + m, y * 0.01f, static_cast<float>((x * 7 + y * 13) % 17) * 0.001f);
+    for (int y = 0; y + 1 < kSide; ++y)
+      for (int x = 0; x + 1 < kSide; ++x) {
+        const long a = y * kSide + x;
+        mesh->AddFace(a, a + 1, a + kSide + 1);
+        mesh->AddFace(a, a + kSide + 1, a + kSide);
+      }
+    s.root->AddChild(mesh);
+  }
+  return s;
+}
+
+const char* const kEncodings[] = {"text", "binary", "compressed-text", "compressed-binary"};
+
+std::string FileFor(int encoding) {
+  return "/tmp/orv_xread_bench_" + std::to_string(::getpid()) + "_" + kEncodings[encoding] + ".x";
+}
+
+LONG Save(CMeshObject* root, int encoding, const std::string& file) {
+  g_Host.compress = encoding >= 2 ? 1 : 0;
+  root->SetLastSaveFormat(encoding % 2);
+  return root->Save(file, 1);
+}
+
+// The files, written once.
+const std::string& Prepared(int encoding) {
+  static std::string files[4];
+  if (files[encoding].empty()) {
+    Scene s = MakeScene();
+    files[encoding] = FileFor(encoding);
+    Save(s.root, encoding, files[encoding]);
+  }
+  return files[encoding];
+}
+
+void BM_Load(benchmark::State& state) {
+  ScopedHost host(&g_Host);
+  const std::string& file = Prepared(static_cast<int>(state.range(0)));
+  const auto bytes = static_cast<int64_t>(std::filesystem::file_size(file));
+  long faces = 0;
+  for (auto _ : state) {
+    CRenderEngine engine(8);
+    engine.Init_RenderEngine(&g_Window);
+    CMeshObject* mesh = engine.CreateObject();
+    if (mesh->Load(file) != 0) state.SkipWithError("load failed");
+    faces = 0;
+    for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next()) faces += n->Node()->GetFaceCount();
+  }
+  state.counters["faces"] = static_cast<double>(faces);
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.SetLabel(kEncodings[state.range(0)]);
+}
+BENCHMARK(BM_Load)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+void BM_Save(benchmark::State& state) {
+  ScopedHost host(&g_Host);
+  Scene s = MakeScene();
+  const int encoding = static_cast<int>(state.range(0));
+  const std::string file = FileFor(encoding) + ".out.x";
+  for (auto _ : state)
+    if (Save(s.root, encoding, file) != 0) state.SkipWithError("save failed");
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(std::filesystem::file_size(file)));
+  state.SetLabel(kEncodings[encoding]);
+  std::filesystem::remove(file);
+}
+BENCHMARK(BM_Save)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+#ifdef ORV_HAVE_ASSIMP
+void BM_AssimpLoad(benchmark::State& state) {
+  const std::string& file = Prepared(static_cast<int>(state.range(0)));
+  const auto bytes = static_cast<int64_t>(std::filesystem::file_size(file));
+  for (auto _ : state) {
+    Assimp::Importer importer;
+    const aiScene* scene = importer.ReadFile(file, 0);
+    if (!scene) state.SkipWithError(importer.GetErrorString());
+    benchmark::DoNotOptimize(scene);
+  }
+  state.SetBytesProcessed(state.iterations() * bytes);
+  state.SetLabel(kEncodings[state.range(0)]);
+}
+BENCHMARK(BM_AssimpLoad)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+#endif
+
+}  // namespace
+
+BENCHMARK_MAIN();
