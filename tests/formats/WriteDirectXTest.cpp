@@ -600,8 +600,11 @@ class MaterialFileTest : public WriteDirectXTest {
     ASSERT_GE(text.size(), ExpectedMaterial().size());
     EXPECT_EQ(text.substr(text.size() - ExpectedMaterial().size()), ExpectedMaterial());
     // Every line ends with CR LF.
-    for (size_t i = 0; i < text.size(); ++i)
-      if (text[i] == '\n') ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << i;
+    for (size_t i = 0; i < text.size(); ++i) {
+      if (text[i] == '\n') {
+        ASSERT_TRUE(i > 0 && text[i - 1] == '\r') << i;
+      }
+    }
   }
 };
 
