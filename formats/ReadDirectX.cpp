@@ -833,11 +833,8 @@ void CReadDirectX::LoadTextureImage(CTexture& texture, const CString& stored) {
 LONG CReadDirectX::DecodeTextureFile(IDirectXFileData* data) {
   Message("Reading Texture...");
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XTextureFilenameRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   const CString stored = RecordString(&record.filename);
   const CString fileName = PathFileName(DecodeTexturePath(stored));
   if (m_StagesExpected > 0) {
@@ -865,11 +862,8 @@ LONG CReadDirectX::DecodeFuncture(IDirectXFileData* data) {
   Message("Reading Functure...");
   m_FunctureInputs = 0;
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XFunctureInfoRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   LockTextureIndices();
   if (m_Mesh->slots[static_cast<size_t>(m_SlotIndex)].kind == 1) return 0;
   auto* f = static_cast<CFuncture*>(MakeSlotTexture(true));
@@ -908,11 +902,8 @@ LONG CReadDirectX::DecodeFunctureInput(IDirectXFileData* data) {
 LONG CReadDirectX::DecodeAlpha(IDirectXFileData* data) {
   Message("Reading alpha information...");
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XMaterialAlphaRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   Slot& s = m_Mesh->slots[static_cast<size_t>(m_SlotIndex)];
   s.hasAlpha = true;
   ApplyAlphaRecord(record, s.alpha);
@@ -925,11 +916,8 @@ LONG CReadDirectX::DecodeTextureInfo(IDirectXFileData* data) {
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
   CTexture* t = m_Mesh->slots[static_cast<size_t>(m_SlotIndex)].texture;
   if (!t) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XTextureInfoRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   Unlogged(*t, [&] { ApplyTextureInfoRecord(record, *t); });
   return 0;
 }
@@ -939,11 +927,8 @@ LONG CReadDirectX::DecodePlacement(IDirectXFileData* data) {
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
   CTexture* t = m_Mesh->slots[static_cast<size_t>(m_SlotIndex)].texture;
   if (!t) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XMatrixRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   Unlogged(*t, [&] { ApplyPlacementRecord(record, *t); });
   return 0;
 }
@@ -952,11 +937,8 @@ LONG CReadDirectX::DecodeStage(IDirectXFileData* data) {
   Message("Reading texture stage information...");
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
   if (!m_Mesh->slots[static_cast<size_t>(m_SlotIndex)].texture) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XTextureStageRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   m_StagesExpected = std::min<DWORD>(record.m_Count, MAX_TEXTURE_STAGES - 1);
   m_StageTexture = nullptr;
   return 0;
@@ -967,11 +949,8 @@ LONG CReadDirectX::DecodeStageEntry(IDirectXFileData* data) {
   if (m_FirstMesh || !m_Mesh || m_SlotIndex < 0) return 0;
   CTexture* base = m_Mesh->slots[static_cast<size_t>(m_SlotIndex)].texture;
   if (!base) return 0;
-  const uint8_t* bytes = nullptr;
-  size_t size = 0;
-  if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
   XTextureStageEntryRecord record;
-  if (!ReadRecord(bytes, static_cast<DWORD>(size), &record)) return DXFILEERR_BADVALUE;
+  if (LONG hr = GetTypedRecord(data, record)) return hr;
   CTexture* target = base;
   if (m_StagesExpected > 0) {
     m_StageTexture = nullptr;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "formats/XTemplates.h"
 #include "platform/CString.h"
 #include "platform/WinTypes.h"
 
@@ -66,6 +67,15 @@ class CReadDirectX {
   LONG DecodeTextureCoords(IDirectXFileData* data);
   LONG DecodeNormals(IDirectXFileData* data);
   LONG GetRecord(IDirectXFileData* data, const uint8_t** bytes, size_t* size);
+  // The object's data as one packed record; DXFILEERR_BADVALUE when it is
+  // shorter than the record.
+  template <class Record>
+  LONG GetTypedRecord(IDirectXFileData* data, Record& record) {
+    const uint8_t* bytes = nullptr;
+    size_t size = 0;
+    if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
+    return ReadRecord(bytes, static_cast<DWORD>(size), &record) ? 0 : DXFILEERR_BADVALUE;
+  }
   void Message(const char* text);
   // Turns the current material slot into a texture or functure.
   CTexture* MakeSlotTexture(bool functure);
