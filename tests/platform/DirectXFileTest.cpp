@@ -45,8 +45,8 @@ class TempDir {
 
 HRESULT RegisterAll(IDirectXFile* f) {
   HRESULT hr = f->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES);
-  if (SUCCEEDED(hr)) hr = f->RegisterTemplates(kCustomBlock1, sizeof kCustomBlock1 - 1);
-  if (SUCCEEDED(hr)) hr = f->RegisterTemplates(kCustomBlock2, sizeof kCustomBlock2 - 1);
+  if (SUCCEEDED(hr)) hr = f->RegisterTemplates(kCustomBlock1, CustomBlock1Bytes());
+  if (SUCCEEDED(hr)) hr = f->RegisterTemplates(kCustomBlock2, CustomBlock2Bytes());
   return hr;
 }
 
@@ -318,8 +318,8 @@ TEST(DirectXFileTemplates, StandardAndApplicationBlocksRegister) {
   DxFilePtr<IDirectXFile> f;
   ASSERT_EQ(DirectXFileCreate(&f), S_OK);
   EXPECT_EQ(f->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES), S_OK);
-  EXPECT_EQ(f->RegisterTemplates(kCustomBlock1, sizeof kCustomBlock1 - 1), S_OK);
-  EXPECT_EQ(f->RegisterTemplates(kCustomBlock2, sizeof kCustomBlock2 - 1), S_OK);
+  EXPECT_EQ(f->RegisterTemplates(kCustomBlock1, CustomBlock1Bytes()), S_OK);
+  EXPECT_EQ(f->RegisterTemplates(kCustomBlock2, CustomBlock2Bytes()), S_OK);
 
   xfile::TemplateRegistry reg;
   xfile::XDocument doc;

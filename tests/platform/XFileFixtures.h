@@ -1,39 +1,18 @@
-// Template blocks and records shared by the DirectX file tests: the
-// application's own templates, written the way the application registers
-// them (header directly followed by definitions, no blanks between members).
+// Template blocks and records shared by the DirectX file tests.
 #pragma once
 
 #include <cstdint>
 
+#include "formats/XTemplates.h"
 #include "platform/Guid.h"
 
 namespace xfixtures {
 
-inline const char kCustomBlock1[] =
-    "xof 0303txt 0032"
-    "template TextureInfo { <3f4cdba2-4372-11d2-acb2-006097ae4198>DWORD m_UserInfoType;DWORD m_Size;"
-    "DWORD m_Wrapping;float m_RepeatX;float m_RepeatY;DWORD m_MagMin;DWORD m_MagMax;BYTE m_TextureStage;"
-    "BYTE m_ResStage1;WORD m_ResStage2;DWORD m_PerspCorrect;DWORD m_UseColorKeySource;DWORD m_ColorKeySourceOne;"
-    "DWORD m_ColorKeySourceTwo;DWORD m_UseColorKeyDest;DWORD m_ColorKeyDestOne;DWORD m_ColorKeyDestTwo;"
-    "DWORD m_ClampMode;DWORD m_BumpMap;DWORD m_BumpMapMatrix_00;DWORD m_BumpMapMatrix_01;DWORD m_BumpMapMatrix_10;"
-    "DWORD m_BumpMapMatrix_11;DWORD m_BumpMapLuminanceScale;DWORD m_BumpMapLuminanceOffset;"
-    "DWORD m_BumpMapSurfaceFormat;DWORD m_BumpRes0;DWORD m_BumpRes1;DWORD m_BumpRes2;DWORD m_BumpRes3;"
-    "DWORD m_BumpRes4;DWORD m_BumpRes5;DWORD m_BumpRes6;DWORD m_BumpRes7;[ ... ]}"
-    "template FunctureInputInfo { <0E46AF40-87A6-11d2-ACB2-006097AE4198>STRING m_FileName;DWORD m_ParameterCount;"
-    "array DWORD m_Parameters[m_ParameterCount];[...]}"
-    "template MaterialAlphaInfo { <016F6FC0-AFFE-11d2-AB90-006097AE4198>BYTE m_OnOff;DWORD m_Source;"
-    "DWORD m_Destination;DWORD m_Compare;DWORD m_CompareValue;BYTE m_Stippled;[...]}"
-    "template FunctureInfo { <8A2C9DA0-84C1-11d2-ACB2-006097AE4198>STRING m_TransformGuid;WORD m_InputCount;"
-    "BYTE m_LoopMode;BYTE m_ScaleFlags;DWORD m_MaxTime;DWORD m_CurrentTime;[...]}";
-
-inline const char kCustomBlock2[] =
-    "xof 0303txt 0032"
-    "template XFILEORVANE_TextureStage { <C7A371E1-B2E8-11d2-AB90-006097AE4198>DWORD m_Count;[...]}"
-    "template XFILEORVANE_TextureStageEntry { <C7A371E0-B2E8-11d2-AB90-006097AE4198>DWORD m_Index;"
-    "DWORD m_Color_Arg_One;DWORD m_Color_Arg_Two;DWORD m_Color_Arg_One_Flags;DWORD m_Color_Arg_Two_Flags;"
-    "DWORD m_Color_Opp;DWORD m_Alpha_Arg_One;DWORD m_Alpha_Arg_Two;DWORD m_Alpha_Arg_One_Flags;"
-    "DWORD m_Alpha_Arg_Two_Flags;DWORD m_Alpha_Opp;[...]}"
-    "template XFILEORVANE_Info { <F76BEF40-B3EE-11d2-AB90-006097AE4198>STRING m_Info;[...]}";
+// The application's own template blocks, as the application registers them.
+inline const char* const kCustomBlock1 = XFILEORVANE_TEMPLATES_1;
+inline const char* const kCustomBlock2 = XFILEORVANE_TEMPLATES_2;
+inline DWORD CustomBlock1Bytes() { return XFILEORVANE_TEMPLATES_1_BYTES; }
+inline DWORD CustomBlock2Bytes() { return XFILEORVANE_TEMPLATES_2_BYTES; }
 
 constexpr GUID MakeId(uint32_t a, uint16_t b, uint16_t c, uint8_t d0, uint8_t d1, uint8_t d2, uint8_t d3, uint8_t d4,
                       uint8_t d5, uint8_t d6, uint8_t d7) {
