@@ -115,7 +115,11 @@ TEST_F(EngineTest, ReleasingTheMiddleMeshKeepsOrderAndReturnsTheFirst) {
   EXPECT_EQ(engine->ReleaseObject(b, 0), a);
   EXPECT_EQ(Items(engine->ObjectList()), (Objects{a, c}));
   // Releasing something that is not listed changes nothing.
-  EXPECT_EQ(engine->ReleaseObject(b == a ? c : nullptr, 0), a);
+  CMeshObject* elsewhere = new CMeshObject(engine.get());
+  elsewhere->AddRef();
+  EXPECT_EQ(engine->ReleaseObject(elsewhere, 1), a);
+  EXPECT_EQ(elsewhere->RefCount(), 1);
+  elsewhere->Release();
   EXPECT_EQ(engine->ObjectList().Count(), 2);
 }
 
