@@ -78,16 +78,13 @@ inline bool IsNameChar(unsigned char c) {
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
 // --- Text tokenizer ----------------------------------------------------------
-class TextLexer {
+// One token of look-ahead over a tokenizer's own Lex().
+template <class Lexer>
+class PeekingLexer {
  public:
-  TextLexer(const char* begin, const char* end) : m_P(begin), m_End(end) {}
-
-  HRESULT Error() const { return m_Error; }
-  size_t Remaining() const { return static_cast<size_t>(m_End - m_P); }
-
   const Token& Peek() {
     if (!m_HasPeek) {
-      Lex(m_Peek);
+      static_cast<Lexer*>(this)->Lex(m_Peek);
       m_HasPeek = true;
     }
     return m_Peek;
@@ -97,9 +94,22 @@ class TextLexer {
       t = m_Peek;
       m_HasPeek = false;
     } else {
-      Lex(t);
+      static_cast<Lexer*>(this)->Lex(t);
     }
   }
+
+ protected:
+  Token m_Peek;
+  bool m_HasPeek = false;
+};
+
+class TextLexer : public PeekingLexer<TextLexer> {
+ public:
+  TextLexer(const char* begin, const char* end) : m_P(begin), m_End(end) {}
+
+  HRESULT Error() const { return m_Error; }
+  size_t Remaining() const { return static_cast<size_t>(m_End - m_P); }
+
   // Skips ',' and ';'.
   void SkipSeparators() {
     if (m_HasPeek) {
@@ -118,6 +128,7 @@ class TextLexer {
   void SkipPendingList() {}
 
  private:
+  friend class PeekingLexer<TextLexer>;
   void SkipBlank() {
     while (m_P < m_End) {
       const unsigned char c = static_cast<unsigned char>(*m_P);
@@ -239,8 +250,6 @@ class TextLexer {
 
   const char* m_P;
   const char* m_End;
-  Token m_Peek;
-  bool m_HasPeek = false;
   HRESULT m_Error = S_OK;
 };
 
@@ -253,28 +262,13 @@ enum : uint16_t {
   kTokSdword = 47, kTokVoid = 48, kTokLpstr = 49, kTokUnicode = 50, kTokCstring = 51, kTokArray = 52,
 };
 
-class BinaryLexer {
+class BinaryLexer : public PeekingLexer<BinaryLexer> {
  public:
   BinaryLexer(const uint8_t* begin, const uint8_t* end, bool doubles) : m_P(begin), m_End(end), m_Doubles(doubles) {}
 
   HRESULT Error() const { return m_Error; }
   size_t Remaining() const { return static_cast<size_t>(m_End - m_P) + m_ListLeft; }
 
-  const Token& Peek() {
-    if (!m_HasPeek) {
-      Lex(m_Peek);
-      m_HasPeek = true;
-    }
-    return m_Peek;
-  }
-  void Next(Token& t) {
-    if (m_HasPeek) {
-      t = m_Peek;
-      m_HasPeek = false;
-    } else {
-      Lex(t);
-    }
-  }
   void SkipSeparators() {
     for (;;) {
       const Token& t = Peek();
@@ -290,6 +284,7 @@ class BinaryLexer {
   }
 
  private:
+  friend class PeekingLexer<BinaryLexer>;
   void Fail(Token& t) {
     if (m_Error == S_OK) m_Error = DXFILEERR_PARSEERROR;
     t.kind = Tok::End;
@@ -422,8 +417,6 @@ class BinaryLexer {
   bool m_ListFloat = false;
   size_t m_ListWidth = 4;
   bool m_Again = false;
-  Token m_Peek;
-  bool m_HasPeek = false;
   HRESULT m_Error = S_OK;
 };
 
