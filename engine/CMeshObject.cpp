@@ -161,6 +161,11 @@ CMeshObject::~CMeshObject() {
 
 bool CMeshObject::Grow() { return ResizeArrays(m_VertexCapacity + MESH_ARRAY_STEP, m_FaceCapacity + MESH_ARRAY_STEP); }
 
+bool CMeshObject::ReserveSpace(long vertices, long faces) {
+  if (vertices <= m_VertexCapacity && faces <= m_FaceCapacity) return true;
+  return ResizeArrays(std::max(vertices, m_VertexCapacity), std::max(faces, m_FaceCapacity));
+}
+
 bool CMeshObject::ResizeArrays(long vertices, long faces) {
   try {
     // resize() grows the storage geometrically underneath, so a long run of
@@ -192,7 +197,7 @@ long CMeshObject::AppendVertex(const MeshVertex& stored) {
   const long i = m_VertexCount++;
   m_Vertices[i] = stored;
   m_VertexFlags[i] = 0;
-  CalcView(i, 1, 1, 1, 1);
+  if (!m_ViewsDeferred) CalcView(i, 1, 1, 1, 1);
   ++m_NeedUpdate;
   return i;
 }
@@ -422,7 +427,7 @@ long CMeshObject::AddFace(long a, long b, long c) {
   m_FaceTextures[f] = -1;
   m_SameMaterialDirty = true;
   m_SameTextureDirty = true;
-  CalculateFaceVisibility(f);
+  if (!m_ViewsDeferred) CalculateFaceVisibility(f);
   ++m_NeedUpdate;
   return f;
 }
@@ -635,7 +640,6 @@ unsigned short VisibilityBit(int kind) {
   }
 }
 
-constexpr int kViewKinds[] = {0, 1, 2, 4, 5, 6};
 }  // namespace
 
 void CMeshObject::SetHiddenFaces(int mode) {
@@ -649,12 +653,105 @@ void CMeshObject::CalculateVisibleFaces() {
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->CalculateVisibleFaces();
 }
 
+namespace {
+
+// The visibility bits that a face's edge cross product c = (p1 - p0) × (p2 - p0)
+// gives the three views looking along −z, −y and −x (bits zBit, yBit, xBit).
+// The general rule takes n = unit(c), with (0, 0, 1) for a zero c, and sees
+// the face when n · direction ≥ 0. For a finite c, n keeps the signs of c's
+// components and a non-zero c has a non-zero n, so the signs alone decide
+// exactly as the dot products do. False when c is not finite: then the
+// general rule must decide.
+bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
+                    unsigned short& bits) {
+  if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
+  if (c.x == 0.0f && c.y == 0.0f && c.z == 0.0f) {
+    bits |= static_cast<unsigned short>(yBit | xBit);  // n = (0, 0, 1): seen edge-on from y and x
+    return true;
+  }
+  if (c.z <= 0.0f) bits |= zBit;
+  if (c.y <= 0.0f) bits |= yBit;
+  if (c.x <= 0.0f) bits |= xBit;
+  return true;
+}
+
+D3DVECTOR EdgeCross(const D3DVECTOR& p0, const D3DVECTOR& p1, const D3DVECTOR& p2) {
+  return d3dmath::Cross(p1 - p0, p2 - p0);
+}
+
+// Each isometric kind sees along one axis only, as its plane twin does.
+constexpr unsigned short kIsoBits[3] = {FACE_VISIBLE_VIEW4, FACE_VISIBLE_VIEW5, FACE_VISIBLE_VIEW6};
+constexpr unsigned short kIsoAxisMask[3] = {FACE_VISIBLE_VIEW0, FACE_VISIBLE_VIEW1, FACE_VISIBLE_VIEW2};
+
+}  // namespace
+
 void CMeshObject::CalculateOwnVisibleFaces() {
-  for (long f = 0; f < m_FaceCount; ++f) CalculateFaceVisibility(f);
+  if (m_FaceCount <= 0) return;
+  // The isometric kinds look at projected corners: project every vertex once
+  // instead of every corner of every face.
+  std::vector<D3DVECTOR> projected[3];
+  const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
+  if (iso) {
+    const D3DMATRIX* matrices[3] = {&iso->xy, &iso->xz, &iso->yz};
+    for (int k = 0; k < 3; ++k) {
+      projected[k].resize(static_cast<size_t>(m_VertexCount));
+      for (long i = 0; i < m_VertexCount; ++i) {
+        const MeshVertex& v = m_Vertices[i];
+        projected[k][i] = d3dmath::TransformVector(D3DVECTOR(v.x, v.y, v.z), *matrices[k]);
+      }
+    }
+  }
+  D3DVECTOR plane[3];
+  D3DVECTOR isoCorners[3][3];
+  for (long f = 0; f < m_FaceCount; ++f) {
+    for (int j = 0; j < 3; ++j) {
+      const unsigned short i = m_Faces[f].v[j];
+      plane[j] = D3DVECTOR(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
+      if (iso)
+        for (int k = 0; k < 3; ++k) isoCorners[k][j] = projected[k][i];
+    }
+    SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
+  }
 }
 
 void CMeshObject::CalculateFaceVisibility(long f) {
-  for (int kind : kViewKinds) CalculateVisibleFace(f, kind);
+  if (!ValidFace(f)) return;
+  const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
+  D3DVECTOR plane[3];
+  D3DVECTOR isoCorners[3][3];
+  for (int j = 0; j < 3; ++j) {
+    const MeshVertex& v = m_Vertices[m_Faces[f].v[j]];
+    plane[j] = D3DVECTOR(v.x, v.y, v.z);
+    if (iso) {
+      isoCorners[0][j] = d3dmath::TransformVector(plane[j], iso->xy);
+      isoCorners[1][j] = d3dmath::TransformVector(plane[j], iso->xz);
+      isoCorners[2][j] = d3dmath::TransformVector(plane[j], iso->yz);
+    }
+  }
+  SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
+}
+
+void CMeshObject::SetFaceVisibility(long f, const D3DVECTOR plane[3], const D3DVECTOR (*iso)[3]) {
+  unsigned short bits = 0;
+  const bool planeExact = AxisVisibility(EdgeCross(plane[0], plane[1], plane[2]), FACE_VISIBLE_VIEW0,
+                                         FACE_VISIBLE_VIEW1, FACE_VISIBLE_VIEW2, bits);
+  bool isoExact[3] = {true, true, true};
+  if (iso)
+    for (int k = 0; k < 3; ++k) {
+      unsigned short axisBits = 0;
+      isoExact[k] = AxisVisibility(EdgeCross(iso[k][0], iso[k][1], iso[k][2]), FACE_VISIBLE_VIEW0,
+                                   FACE_VISIBLE_VIEW1, FACE_VISIBLE_VIEW2, axisBits);
+      if (axisBits & kIsoAxisMask[k]) bits |= kIsoBits[k];
+    }
+  // Without an engine the isometric bits stay as they were.
+  const unsigned short isoAll = FACE_VISIBLE_VIEW4 | FACE_VISIBLE_VIEW5 | FACE_VISIBLE_VIEW6;
+  const unsigned short replaced = iso ? FACE_VISIBLE_ALL : static_cast<unsigned short>(FACE_VISIBLE_ALL & ~isoAll);
+  m_FaceFlags[f] = static_cast<unsigned short>((m_FaceFlags[f] & ~replaced) | bits);
+  // Coordinates beyond the float range: the general rule decides.
+  if (!planeExact)
+    for (int kind : {0, 1, 2}) CalculateVisibleFace(f, kind);
+  for (int k = 0; k < 3; ++k)
+    if (!isoExact[k]) CalculateVisibleFace(f, 4 + k);
 }
 
 void CMeshObject::CalculateVisibleFace(long f, int kind) {
@@ -1309,8 +1406,14 @@ LONG CMeshObject::ReCalcAll(int) {
   RecalcViews(1, 1, 1, 1);
   GenerateVertexNormals();
   CalculateVisibleFaces();
+  EndDeferredViews();
   m_NeedUpdate = 0;
   return 0;
+}
+
+void CMeshObject::EndDeferredViews() {
+  m_ViewsDeferred = false;
+  for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) n->Node()->EndDeferredViews();
 }
 
 LONG CMeshObject::CalculateObjectBox() {

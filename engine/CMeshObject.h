@@ -339,8 +339,18 @@ class CMeshObject : public CFrameObject {
 
   // --- recalculation ----------------------------------------------------------
   // Box, texture coordinates, views, normals and face visibility; clears the
-  // update count.
+  // update count and ends deferred view updates in the whole subtree.
   LONG ReCalcAll(int unused = 1);
+  // Bulk filling, as the file readers do: from now until the next ReCalcAll
+  // of this mesh or an ancestor, AddVertex and AddFace leave the view
+  // coordinates and face visibility to that ReCalcAll, which works them out
+  // for all vertices and faces at once.
+  void DeferViewUpdates() { m_ViewsDeferred = true; }
+  bool ViewUpdatesDeferred() const { return m_ViewsDeferred; }
+  // Makes room for at least this many vertices and faces in one step, so a
+  // reader that knows its counts fills the arrays without regrowing them.
+  // False after the "Out of memory!" message.
+  bool ReserveSpace(long vertices, long faces);
   LONG CalculateObjectBox() override;
   LONG GenerateVertexNormals();
   LONG RecalculateFaceNormals();
@@ -458,6 +468,11 @@ class CMeshObject : public CFrameObject {
   void RecountSelectedVertices();
   void CalculateFaceVisibility(long f);
   void CalculateOwnVisibleFaces();
+  void EndDeferredViews();
+  // Sets face f's six visibility bits from its corners in mesh coordinates
+  // and, when there is an engine, their isometric projections (iso[k] for
+  // the kinds 4 + k); without one the isometric bits stay as they are.
+  void SetFaceVisibility(long f, const D3DVECTOR plane[3], const D3DVECTOR (*iso)[3]);
   // The first render window's device, or null.
   IDisplayDevice* RenderDevice();
   // Makes the vertex buffer and copies the vertices into it.
@@ -526,6 +541,7 @@ class CMeshObject : public CFrameObject {
 
   SimpleList<CTexture> m_Textures;
   int m_TextureIndicesLocked = 0;
+  bool m_ViewsDeferred = false;
   SimpleList<CMaterial> m_Materials;
   // Materials for which this mesh holds a reference on the engine's entry.
   std::vector<CMaterial*> m_EngineMaterials;

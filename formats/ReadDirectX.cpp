@@ -48,6 +48,7 @@ class Cursor {
     return v;
   }
   const uint8_t* Here() const { return m_Data + m_At; }
+  size_t Left() const { return m_Size - m_At; }
   void Skip(size_t n) { m_At += n; }
   bool Ok() const { return m_Ok; }
 
@@ -518,17 +519,26 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
   if (LONG hr = GetRecord(data, &bytes, &size)) return hr;
 
   CMeshObject* mesh = nullptr;
+  // Meshes under the loaded object get their views and face visibility from
+  // the ReCalcAll that ends every load, all at once.
+  bool underObject = false;
   if (m_FirstMesh) {
     mesh = m_Object;
+    underObject = true;
   } else {
     mesh = m_Engine->CreateObject();
     if (!mesh) return E_FAIL;
     // A mesh in a frame is a child of the mesh one level up; a further
-    // top-level mesh stands on its own in the scene.
+    // top-level mesh stands on its own in the scene. The stack holds only the
+    // loaded object and meshes below it.
     if (m_Level >= 1) {
-      if (CMeshObject* parent = m_Stack[static_cast<size_t>(m_Level) - 1]) parent->AddChild(mesh);
+      if (CMeshObject* parent = m_Stack[static_cast<size_t>(m_Level) - 1]) {
+        parent->AddChild(mesh);
+        underObject = true;
+      }
     }
   }
+  if (underObject) mesh->DeferViewUpdates();
   if (m_Level >= 1) m_Stack[static_cast<size_t>(m_Level)] = mesh;
   m_Current = mesh;
   mesh->SetUserData(0);
@@ -552,6 +562,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
                                     nVertices, static_cast<int>(MESH_MAX_VERTICES)));
     return E_FAIL;
   }
+  if (!mesh->ReserveSpace(st.vertexBase + static_cast<long>(nVertices), mesh->GetFaceCount())) return E_OUTOFMEMORY;
   const std::vector<float>* matrix =
       !m_FrameMatrices.empty() && !m_FrameMatrices.back().empty() ? &m_FrameMatrices.back() : nullptr;
   if (matrix) st.normalMatrix = *matrix;
@@ -577,6 +588,10 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
     m_Engine->ReportError("File is invalid.");
     return DXFILEERR_BADVALUE;
   }
+  // Every face takes at least 16 bytes of the record, which bounds what the
+  // count may reserve.
+  const long faceRoom = static_cast<long>(std::min<uint64_t>(nFaces, c.Left() / 16));
+  if (!mesh->ReserveSpace(mesh->GetVertexCount(), st.faceBase + faceRoom)) return E_OUTOFMEMORY;
   st.faceStart.reserve(std::min<uint64_t>(nFaces, size / 4) + 1);
   std::vector<std::array<uint32_t, 3>> triangles;
   std::vector<uint32_t> corners;

@@ -40,6 +40,9 @@ class CReadDirectX {
   // Loads the file into `object`; 0 on success, otherwise the failing
   // result. Failures inside the file are reported here; a file that cannot
   // be opened or parsed only gives its result, which the caller reports.
+  // `object` and the meshes read into its subtree defer their view updates
+  // (CMeshObject::DeferViewUpdates): the caller runs ReCalcAll on `object`
+  // afterwards, as CMeshObject::Load does.
   LONG ReadObject(CMeshObject* object, const CString& file);
   // The same from a file image in memory (the directory is where texture
   // files are looked for first).

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <random>
 #include <set>
 
 #include "engine/Matrix.h"
@@ -194,6 +195,84 @@ TEST_F(MeshRenderTest, EveryPaneKindSeesTheSidesThatLookTowardsIt) {
   EXPECT_EQ(cube->IsVisibleFace(0, 1), 1);
   cube->CalculateVisibleFaces();
   EXPECT_EQ(cube->IsVisibleFace(0, 5), 1);
+}
+
+TEST_F(MeshRenderTest, WholeMeshVisibilityDecidesAsTheRuleForEachFace) {
+  // Random faces plus the awkward ones: repeated and collinear corners,
+  // coordinates so small or so large that the edge products underflow or
+  // overflow, and corners that are not numbers.
+  CMeshObject* m = engine->CreateObject();
+  std::mt19937 random(7);
+  std::uniform_real_distribution<float> coordinate(-10.0f, 10.0f);
+  for (int i = 0; i < 60; ++i) m->AddVertex(coordinate(random), coordinate(random), coordinate(random));
+  const float inf = std::numeric_limits<float>::infinity();
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  const D3DVECTOR odd[] = {{0, 0, 0},         {1, 1, 1},          {2, 2, 2},        {1e-30f, 0, 0},
+                           {0, 1e-30f, 0},    {0, 0, 1e-30f},     {3e38f, 0, 0},    {0, 3e38f, 0},
+                           {-3e38f, 0, 3e38f}, {inf, 0, 0},       {0, nan, 0},      {1e-45f, 1e-45f, 0}};
+  const long first = m->GetVertexCount();
+  for (const D3DVECTOR& v : odd) m->AddVertex(v);
+  const long count = m->GetVertexCount();
+  std::uniform_int_distribution<long> any(0, count - 1), special(first, count - 1);
+  for (int f = 0; f < 400; ++f) {
+    const bool awkward = f % 2 == 1;
+    m->AddFace(any(random), awkward ? special(random) : any(random), awkward ? special(random) : any(random));
+  }
+  for (long a = first; a < count; ++a)
+    for (long b = first; b < count; ++b) m->AddFace(a, b, (a + b) % count);
+
+  m->VisibleAllFaces(-1);
+  m->CalculateVisibleFaces();
+  std::vector<unsigned short> whole;
+  for (long f = 0; f < m->GetFaceCount(); ++f) whole.push_back(m->GetFaceFlags(f) & FACE_VISIBLE_ALL);
+  m->VisibleAllFaces(-1);
+  for (long f = 0; f < m->GetFaceCount(); ++f)
+    for (int kind : {0, 1, 2, 4, 5, 6}) m->CalculateVisibleFace(f, kind);
+  for (long f = 0; f < m->GetFaceCount(); ++f)
+    ASSERT_EQ(m->GetFaceFlags(f) & FACE_VISIBLE_ALL, whole[static_cast<size_t>(f)]) << "face " << f;
+}
+
+TEST_F(MeshRenderTest, DeferredViewUpdatesWaitForReCalcAllAndThenMatch) {
+  auto fill = [](CMeshObject* m) {
+    const long a = m->AddVertex(0, 0, 0);
+    m->AddVertex(1, 0, 0);
+    m->AddVertex(0, 1, 0.5f);
+    m->AddVertex(0, 0, 1);
+    m->AddFace(a, a + 1, a + 2);
+    m->AddFace(a, a + 2, a + 3);
+    m->AddFace(a, a + 3, a + 1);
+  };
+  CMeshObject* plain = engine->CreateObject();
+  CMeshObject* plainChild = engine->CreateObject();
+  plain->AddChild(plainChild);
+  fill(plain);
+  fill(plainChild);
+  CMeshObject* deferred = engine->CreateObject();
+  CMeshObject* deferredChild = engine->CreateObject();
+  deferred->AddChild(deferredChild);
+  deferred->DeferViewUpdates();
+  deferredChild->DeferViewUpdates();
+  fill(deferred);
+  fill(deferredChild);
+  for (long f = 0; f < 3; ++f) EXPECT_EQ(deferred->GetFaceFlags(f) & FACE_VISIBLE_ALL, 0);
+  EXPECT_EQ(deferred->GetViewValueX(0, 1), 0);
+
+  plain->ReCalcAll(1);
+  deferred->ReCalcAll(1);
+  EXPECT_FALSE(deferred->ViewUpdatesDeferred());
+  EXPECT_FALSE(deferredChild->ViewUpdatesDeferred());
+  const std::pair<CMeshObject*, CMeshObject*> pairs[] = {{plain, deferred}, {plainChild, deferredChild}};
+  for (const auto& [a, b] : pairs) {
+    for (long f = 0; f < 3; ++f) EXPECT_EQ(a->GetFaceFlags(f), b->GetFaceFlags(f)) << f;
+    for (int kind : {0, 1, 2, 4, 5, 6})
+      for (long v = 0; v < 4; ++v) {
+        EXPECT_EQ(a->GetViewValueX(kind, v), b->GetViewValueX(kind, v));
+        EXPECT_EQ(a->GetViewValueY(kind, v), b->GetViewValueY(kind, v));
+      }
+  }
+  // Once ended, additions are kept up to date one by one again.
+  const long v = deferred->AddVertex(2, 3, 4);
+  EXPECT_EQ(deferred->GetViewValueX(0, v), plain->GetViewValueX(0, 1) * 2 + 2);
 }
 
 // --- render groups -----------------------------------------------------------------
