@@ -8,13 +8,15 @@
 // DXFILEERR_NOMOREOBJECTS.
 #include "platform/DirectXFile.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "platform/XFileModel.h"
 
@@ -448,6 +450,48 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
   std::string m_Body;    // compressed files: the whole body so far
 };
 
+// A whole file's bytes: regular files are mapped, anything else is read.
+class FileBytes {
+ public:
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() {
+    if (m_Map) ::munmap(m_Map, m_MapSize);
+  }
+
+  bool Open(const char* path) {
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+      if (map != MAP_FAILED) {
+        m_Map = map;
+        m_MapSize = static_cast<size_t>(st.st_size);
+        ::close(fd);
+        return true;
+      }
+    }
+    uint8_t chunk[65536];
+    for (;;) {
+      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      m_Read.insert(m_Read.end(), chunk, chunk + n);
+    }
+    ::close(fd);
+    return true;
+  }
+  const uint8_t* Data() const { return m_Map ? static_cast<const uint8_t*>(m_Map) : m_Read.data(); }
+  size_t Size() const { return m_Map ? m_MapSize : m_Read.size(); }
+
+ private:
+  void* m_Map = nullptr;
+  size_t m_MapSize = 0;
+  std::vector<uint8_t> m_Read;
+};
+
 class CDXFile final : public RefCounted<IDirectXFile> {
  public:
   HRESULT QueryInterface(const GUID& iid, void** out) override { return QueryFor(iid, out, {&IID_IDirectXFile}); }
@@ -456,15 +500,13 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     if (!out) return DXFILEERR_BADVALUE;
     *out = nullptr;
     if (!source) return DXFILEERR_BADVALUE;
-    std::vector<uint8_t> fileBytes;
+    FileBytes fileBytes;
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (loadOptions == DXFILELOAD_FROMFILE) {
-      std::ifstream in(static_cast<const char*>(source), std::ios::binary);
-      if (!in) return DXFILEERR_FILENOTFOUND;
-      fileBytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-      data = fileBytes.data();
-      size = fileBytes.size();
+      if (!fileBytes.Open(static_cast<const char*>(source))) return DXFILEERR_FILENOTFOUND;
+      data = fileBytes.Data();
+      size = fileBytes.Size();
     } else if (loadOptions == DXFILELOAD_FROMMEMORY) {
       const auto* mem = static_cast<const DXFILELOADMEMORY*>(source);
       if (!mem->lpMemory && mem->dSize > 0) return DXFILEERR_BADVALUE;
