@@ -82,6 +82,11 @@ struct XTemplate {
   bool hasData = false;    // some primitive member, directly or nested
   bool fixedSize = true;   // no array sized by a member anywhere
   size_t fixedBytes = 0;   // record size when fixedSize
+  // Templates whose data is nothing but `flatCount` numbers of one type
+  // (Vector: three floats, ColorRGBA: four): an array of them reads as one
+  // run of numbers. flatCount is 0 for every other template.
+  MemberType flatType = MemberType::Float;
+  uint32_t flatCount = 0;
 
   int FindMember(std::string_view member) const;
   // Whether a child of the given template may be added under this one.

@@ -10,6 +10,7 @@
 // files in the wild are loose about them.
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <limits>
 
@@ -77,6 +78,156 @@ inline bool IsNameChar(unsigned char c) {
 }
 inline bool IsDigit(unsigned char c) { return c >= '0' && c <= '9'; }
 
+// What starts at s (a digit, sign or '.'): a number ending at *stop, a lone
+// dot, or something else (a name such as "3DSMesh" or "-x", or an error),
+// which the full tokenizer sorts out.
+enum class Scan : uint8_t { Number, Dot, Other };
+
+inline Scan ScanNumber(const char* s, const char* end, const char** stop, bool* isFloat) {
+  const char* p = s;
+  if (*p == '-' || *p == '+') ++p;
+  const char* digits = p;
+  while (p < end && IsDigit(static_cast<unsigned char>(*p))) ++p;
+  *isFloat = false;
+  bool any = p > digits;
+  if (p < end && *p == '.') {
+    const char* f = p + 1;
+    while (f < end && IsDigit(static_cast<unsigned char>(*f))) ++f;
+    if (f > p + 1 || any) {
+      any = any || f > p + 1;
+      *isFloat = true;
+      p = f;
+    }
+  }
+  if (any && p < end && (*p == 'e' || *p == 'E')) {
+    const char* e = p + 1;
+    if (e < end && (*e == '-' || *e == '+')) ++e;
+    const char* ed = e;
+    while (e < end && IsDigit(static_cast<unsigned char>(*e))) ++e;
+    if (e > ed) {
+      *isFloat = true;
+      p = e;
+    }
+  }
+  if (!any) return *s == '.' ? Scan::Dot : Scan::Other;
+  if (p < end && IsNameStart(static_cast<unsigned char>(*p))) return Scan::Other;
+  *stop = p;
+  return Scan::Number;
+}
+
+// --- Values ----------------------------------------------------------------------
+
+// Conversions that stay defined for any value a file may hold: out of
+// range integers become 0, out of range floats saturate, NaN stays NaN.
+uint64_t RealToInteger(double d) {
+  if (!(d > -2147483649.0 && d < 4294967296.0)) return 0;
+  return static_cast<uint64_t>(static_cast<int64_t>(d));
+}
+template <class T>
+T NarrowReal(double d) {
+  if constexpr (sizeof(T) < sizeof(double)) {
+    if (d > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
+    if (d < -std::numeric_limits<T>::max()) return -std::numeric_limits<T>::max();
+  }
+  return static_cast<T>(d);
+}
+
+// Integer member from a number's text; negative values keep their two's
+// complement bits, fractions are cut off.
+uint64_t TextToInteger(const char* p, uint32_t len, bool isFloat) {
+  const char* e = p + len;
+  if (isFloat) {
+    double d = 0.0;
+    if (*p == '+') ++p;
+    std::from_chars(p, e, d);
+    return RealToInteger(d);
+  }
+  bool neg = false;
+  if (*p == '-' || *p == '+') {
+    neg = *p == '-';
+    ++p;
+  }
+  uint64_t v = 0;
+  for (; p < e; ++p) {
+    v = v * 10 + static_cast<uint64_t>(*p - '0');
+    if (v > 0xFFFFFFFFull) v = 0xFFFFFFFFull;  // saturate: the record holds at most 32 bits
+  }
+  return neg ? static_cast<uint64_t>(-static_cast<int64_t>(v)) : v;
+}
+
+template <class T>
+bool TextToReal(const char* text, uint32_t len, T* out) {
+  const char* p = text;
+  if (*p == '+') ++p;
+  T v{};
+  auto r = std::from_chars(p, text + len, v);
+  if (r.ec == std::errc::result_out_of_range) {
+    // Beyond the type's range: keep the sign, saturate.
+    v = (*p == '-') ? -std::numeric_limits<T>::max() : std::numeric_limits<T>::max();
+  } else if (r.ec != std::errc()) {
+    return false;
+  }
+  *out = v;
+  return true;
+}
+
+inline void PutInteger(MemberType type, uint64_t v, uint8_t* out) {
+  switch (type) {
+    case MemberType::Word:
+    case MemberType::Sword: {
+      const uint16_t w = static_cast<uint16_t>(v);
+      std::memcpy(out, &w, 2);
+      return;
+    }
+    case MemberType::Char:
+    case MemberType::Uchar: *out = static_cast<uint8_t>(v); return;
+    default: {
+      const uint32_t d = static_cast<uint32_t>(v);
+      std::memcpy(out, &d, 4);
+      return;
+    }
+  }
+}
+
+// A number member of `type` from binary values, as the one-token path
+// converts them.
+inline void PutReal(MemberType type, double d, uint8_t* out) {
+  if (type == MemberType::Float) {
+    const float f = NarrowReal<float>(d);
+    std::memcpy(out, &f, 4);
+  } else if (type == MemberType::Double) {
+    std::memcpy(out, &d, 8);
+  } else {
+    PutInteger(type, RealToInteger(d), out);
+  }
+}
+inline void PutUnsigned(MemberType type, uint32_t u, uint8_t* out) {
+  if (type == MemberType::Float) {
+    const float f = static_cast<float>(u);
+    std::memcpy(out, &f, 4);
+  } else if (type == MemberType::Double) {
+    const double d = u;
+    std::memcpy(out, &d, 8);
+  } else {
+    PutInteger(type, u, out);
+  }
+}
+// From a number's text; false when the text is no number of that type.
+inline bool PutText(MemberType type, const char* p, uint32_t len, bool isFloat, uint8_t* out) {
+  if (type == MemberType::Float) {
+    float f;
+    if (!TextToReal(p, len, &f)) return false;
+    std::memcpy(out, &f, 4);
+  } else if (type == MemberType::Double) {
+    double d;
+    if (!TextToReal(p, len, &d)) return false;
+    std::memcpy(out, &d, 8);
+  } else {
+    PutInteger(type, TextToInteger(p, len, isFloat), out);
+  }
+  return true;
+}
+
 // --- Text tokenizer ----------------------------------------------------------
 // One token of look-ahead over a tokenizer's own Lex().
 template <class Lexer>
@@ -116,6 +267,40 @@ class TextLexer : public PeekingLexer<TextLexer> {
       if (m_Peek.kind != Tok::Comma && m_Peek.kind != Tok::Semicolon) return;
       m_HasPeek = false;
     }
+    SkipBlankAndSeparators();
+  }
+  void SkipPendingList() {}
+
+  // Up to `max` plain numbers in a row, converted to `type` and appended to
+  // `rec`; stops at anything else (0 when the next token is not a plain
+  // number), which the token path then reads.
+  size_t TakeNumbers(MemberType type, uint64_t max, std::vector<uint8_t>& rec) {
+    if (m_HasPeek) return 0;
+    const size_t width = PrimitiveSize(type);
+    const size_t chunk = static_cast<size_t>(std::min<uint64_t>(max, 4096));
+    const size_t at = rec.size();
+    rec.resize(at + chunk * width);
+    uint8_t* out = rec.data() + at;
+    size_t n = 0;
+    while (n < chunk) {
+      SkipBlankAndSeparators();
+      if (m_P >= m_End) break;
+      const unsigned char c = static_cast<unsigned char>(*m_P);
+      if (!IsDigit(c) && c != '-' && c != '+' && c != '.') break;
+      const char* stop = m_P;
+      bool isFloat = false;
+      if (ScanNumber(m_P, m_End, &stop, &isFloat) != Scan::Number) break;
+      if (!PutText(type, m_P, static_cast<uint32_t>(stop - m_P), isFloat, out + n * width)) break;
+      m_P = stop;
+      ++n;
+    }
+    rec.resize(at + n * width);
+    return n;
+  }
+
+ private:
+  friend class PeekingLexer<TextLexer>;
+  void SkipBlankAndSeparators() {
     for (;;) {
       SkipBlank();
       if (m_P < m_End && (*m_P == ',' || *m_P == ';')) {
@@ -125,10 +310,6 @@ class TextLexer : public PeekingLexer<TextLexer> {
       return;
     }
   }
-  void SkipPendingList() {}
-
- private:
-  friend class PeekingLexer<TextLexer>;
   void SkipBlank() {
     while (m_P < m_End) {
       const unsigned char c = static_cast<unsigned char>(*m_P);
@@ -196,46 +377,22 @@ class TextLexer : public PeekingLexer<TextLexer> {
       default: break;
     }
     if (IsDigit(c) || c == '-' || c == '+' || c == '.') {
-      const char* p = s;
-      if (*p == '-' || *p == '+') ++p;
-      const char* digits = p;
-      while (p < m_End && IsDigit(static_cast<unsigned char>(*p))) ++p;
+      const char* stop = s;
       bool isFloat = false;
-      bool any = p > digits;
-      if (p < m_End && *p == '.') {
-        const char* f = p + 1;
-        while (f < m_End && IsDigit(static_cast<unsigned char>(*f))) ++f;
-        if (f > p + 1 || any) {
-          any = any || f > p + 1;
-          isFloat = true;
-          p = f;
-        }
-      }
-      if (any && p < m_End && (*p == 'e' || *p == 'E')) {
-        const char* e = p + 1;
-        if (e < m_End && (*e == '-' || *e == '+')) ++e;
-        const char* ed = e;
-        while (e < m_End && IsDigit(static_cast<unsigned char>(*e))) ++e;
-        if (e > ed) {
-          isFloat = true;
-          p = e;
-        }
-      }
-      if (!any) {
-        if (c == '.') {
+      switch (ScanNumber(s, m_End, &stop, &isFloat)) {
+        case Scan::Number:
+          t.kind = isFloat ? Tok::Float : Tok::Integer;
+          t.len = static_cast<uint32_t>(stop - s);
+          m_P = stop;
+          return;
+        case Scan::Dot:
           t.kind = Tok::Dot;
           ++m_P;
           return;
-        }
-        if (c == '+') return Fail(t);
-        // A name that begins with '-'.
-      } else if (p >= m_End || !IsNameStart(static_cast<unsigned char>(*p))) {
-        t.kind = isFloat ? Tok::Float : Tok::Integer;
-        t.len = static_cast<uint32_t>(p - s);
-        m_P = p;
-        return;
+        case Scan::Other:
+          if (c == '+') return Fail(t);
+          break;  // a name such as "3DSMesh" or one that begins with '-'
       }
-      // Digits followed by letters: a name such as "3DSMesh".
     } else if (!IsNameStart(c)) {
       return Fail(t);
     }
@@ -276,6 +433,49 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
       m_HasPeek = false;
     }
   }
+  // Up to `max` values of the list being unrolled, converted to `type` and
+  // appended to `rec`; 0 outside a list.
+  size_t TakeNumbers(MemberType type, uint64_t max, std::vector<uint8_t>& rec) {
+    if (m_HasPeek || m_ListLeft == 0) return 0;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(max, m_ListLeft));
+    const size_t width = PrimitiveSize(type);
+    const size_t at = rec.size();
+    rec.resize(at + n * width);
+    uint8_t* out = rec.data() + at;
+    const bool integer = type != MemberType::Float && type != MemberType::Double;
+    if (m_ListFloat && !m_Doubles && type == MemberType::Float) {
+      std::memcpy(out, m_P, n * 4);
+      // Infinities saturate, as everywhere else.
+      for (size_t k = 0; k < n; ++k) {
+        float f;
+        std::memcpy(&f, out + k * 4, 4);
+        if (std::isinf(f)) PutReal(type, f, out + k * 4);
+      }
+    } else if (!m_ListFloat && integer && width == 4) {
+      std::memcpy(out, m_P, n * 4);
+    } else {
+      for (size_t k = 0; k < n; ++k) {
+        const uint8_t* from = m_P + k * m_ListWidth;
+        if (!m_ListFloat) {
+          uint32_t u;
+          std::memcpy(&u, from, 4);
+          PutUnsigned(type, u, out + k * width);
+        } else if (m_Doubles) {
+          double d;
+          std::memcpy(&d, from, 8);
+          PutReal(type, d, out + k * width);
+        } else {
+          float f;
+          std::memcpy(&f, from, 4);
+          PutReal(type, f, out + k * width);
+        }
+      }
+    }
+    m_P += n * m_ListWidth;
+    m_ListLeft -= static_cast<uint32_t>(n);
+    return n;
+  }
+
   // Drops the rest of a list being unrolled (skipping unknown objects).
   void SkipPendingList() {
     if (m_HasPeek) return;
@@ -420,25 +620,8 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
   HRESULT m_Error = S_OK;
 };
 
-// --- Values ----------------------------------------------------------------------
+// --- Tokens to values ---------------------------------------------------------------
 
-// Conversions that stay defined for any value a file may hold: out of
-// range integers become 0, out of range floats saturate, NaN stays NaN.
-uint64_t RealToInteger(double d) {
-  if (!(d > -2147483649.0 && d < 4294967296.0)) return 0;
-  return static_cast<uint64_t>(static_cast<int64_t>(d));
-}
-template <class T>
-T NarrowReal(double d) {
-  if constexpr (sizeof(T) < sizeof(double)) {
-    if (d > std::numeric_limits<T>::max()) return std::numeric_limits<T>::max();
-    if (d < -std::numeric_limits<T>::max()) return -std::numeric_limits<T>::max();
-  }
-  return static_cast<T>(d);
-}
-
-// Integer member from a number token; negative values keep their two's
-// complement bits, fractions are cut off.
 bool TokenToInteger(const Token& t, uint64_t* out) {
   if (!t.text) {
     if (t.kind == Tok::Integer) {
@@ -451,31 +634,9 @@ bool TokenToInteger(const Token& t, uint64_t* out) {
     }
     return false;
   }
-  if (t.kind == Tok::Integer) {
-    const char* p = t.p;
-    const char* e = t.p + t.len;
-    bool neg = false;
-    if (*p == '-' || *p == '+') {
-      neg = *p == '-';
-      ++p;
-    }
-    uint64_t v = 0;
-    for (; p < e; ++p) {
-      v = v * 10 + static_cast<uint64_t>(*p - '0');
-      if (v > 0xFFFFFFFFull) v = 0xFFFFFFFFull;  // saturate: the record holds at most 32 bits
-    }
-    *out = neg ? static_cast<uint64_t>(-static_cast<int64_t>(v)) : v;
-    return true;
-  }
-  if (t.kind == Tok::Float) {
-    double d = 0.0;
-    const char* p = t.p;
-    if (*p == '+') ++p;
-    std::from_chars(p, t.p + t.len, d);
-    *out = RealToInteger(d);
-    return true;
-  }
-  return false;
+  if (t.kind != Tok::Integer && t.kind != Tok::Float) return false;
+  *out = TextToInteger(t.p, t.len, t.kind == Tok::Float);
+  return true;
 }
 
 template <class T>
@@ -492,18 +653,7 @@ bool TokenToReal(const Token& t, T* out) {
     return false;
   }
   if (t.kind != Tok::Float && t.kind != Tok::Integer) return false;
-  const char* p = t.p;
-  if (*p == '+') ++p;
-  T v{};
-  auto r = std::from_chars(p, t.p + t.len, v);
-  if (r.ec == std::errc::result_out_of_range) {
-    // Beyond the type's range: keep the sign, saturate.
-    v = (*p == '-') ? -std::numeric_limits<T>::max() : std::numeric_limits<T>::max();
-  } else if (r.ec != std::errc()) {
-    return false;
-  }
-  *out = v;
-  return true;
+  return TextToReal(t.p, t.len, out);
 }
 
 inline void Append(std::vector<uint8_t>& rec, const void* p, size_t n) {
@@ -674,9 +824,40 @@ class Parser {
         t->fixedBytes += static_cast<size_t>(count) * elem;
       }
     }
+    SetFlatLayout(*t);
     if (t->depth > kMaxTemplateDepth) return Fail(DXFILEERR_BADVALUE);
     if (!m_Reg.Add(std::move(t))) return Fail(DXFILEERR_BADVALUE);
     return S_OK;
+  }
+
+  // Numbers of one type only, in fixed numbers: flatType and flatCount.
+  static void SetFlatLayout(XTemplate& t) {
+    t.flatCount = 0;
+    if (!t.fixedSize || t.members.empty()) return;
+    bool first = true;
+    MemberType type = MemberType::Float;
+    uint64_t count = 0;
+    for (const XMember& m : t.members) {
+      MemberType memberType = m.type;
+      uint64_t n = 1;
+      if (m.type == MemberType::Template) {
+        if (!m.tmpl->flatCount) return;
+        memberType = m.tmpl->flatType;
+        n = m.tmpl->flatCount;
+      }
+      if (memberType == MemberType::String || (!first && memberType != type)) return;
+      for (const ArrayDim& d : m.dims) {
+        n *= d.fixed;
+        if (n > 0xFFFFu) return;
+      }
+      type = memberType;
+      first = false;
+      count += n;
+      if (count > 0xFFFFu) return;
+    }
+    if (count == 0) return;
+    t.flatType = type;
+    t.flatCount = static_cast<uint32_t>(count);
   }
 
   std::shared_ptr<const XTemplate> LookupTemplate(std::string_view name, const XTemplate& self) {
@@ -801,6 +982,11 @@ class Parser {
       if (m.type == MemberType::Template) {
         if (!m.tmpl->hasData) continue;  // nothing to read, nothing stored
         if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+        if (m.tmpl->flatCount) {
+          HRESULT hr = ReadRun(m.tmpl->flatType, count * m.tmpl->flatCount, rec);
+          if (FAILED(hr)) return hr;
+          continue;
+        }
         if (m.tmpl->fixedSize) rec.reserve(rec.size() + static_cast<size_t>(count) * m.tmpl->fixedBytes);
         for (uint64_t k = 0; k < count; ++k) {
           HRESULT hr = ParseMembers(*m.tmpl, rec, depth + 1);
@@ -809,15 +995,39 @@ class Parser {
         continue;
       }
       if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
-      if (m.IsArray()) rec.reserve(rec.size() + static_cast<size_t>(count) * PrimitiveSize(m.type));
-      for (uint64_t k = 0; k < count; ++k) {
-        uint64_t v = 0;
-        HRESULT hr = ReadPrimitive(m.type, rec, &v);
+      if (m.IsArray()) {
+        HRESULT hr = ReadRun(m.type, count, rec);
         if (FAILED(hr)) return hr;
-        if (!m.IsArray()) m_Values[base + i] = v;
+        continue;
       }
+      uint64_t v = 0;
+      HRESULT hr = ReadPrimitive(m.type, rec, &v);
+      if (FAILED(hr)) return hr;
+      m_Values[base + i] = v;
     }
     m_Values.resize(base);
+    return S_OK;
+  }
+
+  // `total` numbers (or strings) of one type. The tokenizer hands over what
+  // it can in bulk; anything else goes one token at a time.
+  HRESULT ReadRun(MemberType type, uint64_t total, std::vector<uint8_t>& rec) {
+    const uint64_t room = std::min<uint64_t>(total, m_Lx.Remaining() + 1);
+    rec.reserve(rec.size() + static_cast<size_t>(room) * PrimitiveSize(type));
+    uint64_t done = 0;
+    while (done < total) {
+      if (type != MemberType::String) {
+        const size_t taken = m_Lx.TakeNumbers(type, total - done, rec);
+        if (taken) {
+          done += taken;
+          continue;
+        }
+      }
+      uint64_t v = 0;
+      HRESULT hr = ReadPrimitive(type, rec, &v);
+      if (FAILED(hr)) return hr;
+      ++done;
+    }
     return S_OK;
   }
 
