@@ -784,6 +784,87 @@ TEST(DirectXFileEncodings, BinaryFilesWithDoublePrecisionFloats) {
   EXPECT_EQ(failure, DXFILEERR_PARSEERROR);
 }
 
+// Arrays of numbers are read in runs; every conversion must still come out
+// as it does for a single value: infinities and out-of-range floats
+// saturate, integers keep their low bits, negative integers their two's
+// complement, and a list may end part-way through an array.
+TEST(DirectXFileEncodings, NumberRunsConvertAsSingleValuesDo) {
+  Api api;
+  const std::string block =
+      "xof 0302txt 0032\n"
+      "template Run { <6A0F8B63-1C2D-4E5F-9A8B-7C6D5E4F3A2B> DWORD n; array FLOAT f[n]; array WORD w[n];"
+      " array DOUBLE d[n]; array DWORD u[n]; array Vector v[n]; }\n";
+  ASSERT_EQ(api.file->RegisterTemplates(block.data(), static_cast<DWORD>(block.size())), S_OK);
+  const float big = std::numeric_limits<float>::max();
+  const float inf = std::numeric_limits<float>::infinity();
+
+  std::string binary = "xof 0302bin 0032";
+  auto word = [&](uint16_t w) { binary.append(reinterpret_cast<const char*>(&w), 2); };
+  auto dword = [&](uint32_t d) { binary.append(reinterpret_cast<const char*>(&d), 4); };
+  auto floats = [&](std::initializer_list<float> v) {
+    word(7);
+    dword(static_cast<uint32_t>(v.size()));
+    for (float f : v) binary.append(reinterpret_cast<const char*>(&f), 4);
+  };
+  word(1); dword(3); binary += "Run";
+  word(10);
+  word(6); dword(1); dword(3);                      // n
+  floats({1.5f, inf});                              // f, in two lists
+  floats({-inf});
+  word(6); dword(3); dword(70000); dword(2); dword(3);  // w
+  floats({0.5f, 1.0f, 2.0f});                       // d
+  floats({2.9f, -1.0f, 5e9f});                      // u
+  word(6); dword(9);                                // v, from integers
+  for (uint32_t k = 1; k <= 9; ++k) dword(k);
+  word(11);
+
+  const std::string text =
+      "xof 0302txt 0032\n"
+      "Run { 3; 1.5, 1e39, -1e39;; 70000, 2, 3;; 0.5; 1; 2;; 2.9, -1, 5e9;;"
+      " 1;2;3;, 4;5;6;, 7;8;9;; }\n";
+
+  for (const std::string* file : {static_cast<const std::string*>(&binary), &text}) {
+    SCOPED_TRACE(file == &binary ? "binary" : "text");
+    DXFILELOADMEMORY mem{file->data(), static_cast<DWORD>(file->size())};
+    DxFilePtr<IDirectXFileEnumObject> e;
+    ASSERT_EQ(api.file->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e), S_OK);
+    DxFilePtr<IDirectXFileData> run;
+    ASSERT_EQ(e->GetNextDataObject(&run), S_OK);
+    DWORD size = 0;
+    void* data = nullptr;
+    ASSERT_EQ(run->GetData(nullptr, &size, &data), S_OK);
+    ASSERT_EQ(size, 4u + 12 + 6 + 24 + 12 + 36);
+    const uint8_t* at = static_cast<const uint8_t*>(data) + 4;
+    float f[3];
+    std::memcpy(f, at, 12);
+    EXPECT_EQ(f[0], 1.5f);
+    EXPECT_EQ(f[1], big);
+    EXPECT_EQ(f[2], -big);
+    uint16_t w[3];
+    std::memcpy(w, at + 12, 6);
+    EXPECT_EQ(w[0], 70000 & 0xFFFF);
+    EXPECT_EQ(w[2], 3);
+    double d[3];
+    std::memcpy(d, at + 18, 24);
+    EXPECT_EQ(d[0], 0.5);
+    EXPECT_EQ(d[2], 2.0);
+    uint32_t u[3];
+    std::memcpy(u, at + 42, 12);
+    EXPECT_EQ(u[0], 2u);
+    EXPECT_EQ(u[1], 0xFFFFFFFFu);
+    EXPECT_EQ(u[2], 0u);
+    float v[9];
+    std::memcpy(v, at + 54, 36);
+    for (int k = 0; k < 9; ++k) EXPECT_EQ(v[k], static_cast<float>(k + 1));
+  }
+
+  // A name where a number must stand ends the file with a parse error.
+  const std::string bad = "xof 0302txt 0032\nRun { 2; 1.5, 3x;; 1, 2;; 1; 2;; 1, 2;; 1;2;3;, 4;5;6;; }\n";
+  HRESULT failure = S_OK;
+  DescribeMemory(api.file.get(), bad, &failure);
+  EXPECT_EQ(failure, DXFILEERR_PARSEERROR);
+}
+
 TEST(DirectXFileEncodings, CompressedFilesSpanManyBlocks) {
   Api api;
   TempDir dir;
