@@ -698,10 +698,11 @@ void CMeshObject::CalculateOwnVisibleFaces() {
   if (iso) {
     const D3DMATRIX* matrices[3] = {&iso->xy, &iso->xz, &iso->yz};
     for (int k = 0; k < 3; ++k) {
+      const d3dmath::PointTransform transform(*matrices[k]);
       projected[k].resize(static_cast<size_t>(m_VertexCount));
       for (long i = 0; i < m_VertexCount; ++i) {
         const MeshVertex& v = m_Vertices[i];
-        projected[k][i] = d3dmath::TransformVector(D3DVECTOR(v.x, v.y, v.z), *matrices[k]);
+        projected[k][i] = transform(D3DVECTOR(v.x, v.y, v.z));
       }
     }
   }
@@ -1609,9 +1610,14 @@ bool HasViewValues(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kin
 }  // namespace
 
 LONG CMeshObject::RecalcViews(int a, int b, int c, int d) {
-  for (long i = 0; i < m_VertexCount; ++i) {
-    const LONG result = CalcViewCoordinates(WorldVertex(i), i, a, b, c, d);
-    if (result != 0) return result;
+  const float zoom = m_Engine ? m_Engine->GetZoom() : 1.0f;
+  if (m_Engine) {
+    const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
+    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz),
+                                                   d3dmath::PointTransform(iso.yz)};
+    for (long i = 0; i < m_VertexCount; ++i) StoreViews(WorldVertex(i), i, zoom, transforms);
+  } else {
+    for (long i = 0; i < m_VertexCount; ++i) StoreViews(WorldVertex(i), i, zoom, nullptr);
   }
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
     const LONG result = n->Node()->RecalcViews(a, b, c, d);
@@ -1628,6 +1634,18 @@ LONG CMeshObject::CalcView(long vertex, int a, int b, int c, int d) {
 LONG CMeshObject::CalcViewCoordinates(const D3DVECTOR& w, long vertex, int, int, int, int) {
   if (!ValidVertex(vertex)) return E_FAIL;
   const float zoom = m_Engine ? m_Engine->GetZoom() : 1.0f;
+  if (m_Engine) {
+    const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
+    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz),
+                                                   d3dmath::PointTransform(iso.yz)};
+    StoreViews(w, vertex, zoom, transforms);
+  } else {
+    StoreViews(w, vertex, zoom, nullptr);
+  }
+  return 0;
+}
+
+void CMeshObject::StoreViews(const D3DVECTOR& w, long vertex, float zoom, const d3dmath::PointTransform* iso) {
   auto store = [&](int kind, float x, float y) {
     m_ViewX[kind][vertex] = ViewValue(zoom, x);
     m_ViewY[kind][vertex] = ViewValue(zoom, y);
@@ -1635,17 +1653,16 @@ LONG CMeshObject::CalcViewCoordinates(const D3DVECTOR& w, long vertex, int, int,
   store(0, w.x, w.y);
   store(1, w.x, w.z);
   store(2, w.y, w.z);
-  if (m_Engine) {
-    const D3DVECTOR xy = m_Engine->PerspectiveTransformVectorXY(w);
-    const D3DVECTOR xz = m_Engine->PerspectiveTransformVectorXZ(w);
-    const D3DVECTOR yz = m_Engine->PerspectiveTransformVectorYZ(w);
+  if (iso) {
+    const D3DVECTOR xy = iso[0](w);
+    const D3DVECTOR xz = iso[1](w);
+    const D3DVECTOR yz = iso[2](w);
     store(4, xy.x, xy.y);
     store(5, xz.x, xz.z);
     store(6, yz.y, yz.z);
   } else {
     for (int kind : {4, 5, 6}) store(kind, 0, 0);
   }
-  return 0;
 }
 
 int CMeshObject::GetViewValueX(int kind, long vertex) const {
@@ -1816,8 +1833,10 @@ LONG CMeshObject::CalculateVBS() {
     const uint64_t key = (uint64_t(t >= 0 ? 1 : 0) << 62) | (uint64_t(m) << 31) | uint64_t(t + 1);
     order.push_back({key, static_cast<LONG>(f)});
   }
-  std::sort(order.begin(), order.end(),
-            [](const Entry& a, const Entry& b) { return a.key != b.key ? a.key < b.key : a.face < b.face; });
+  // The entries stand in face order, so a stable sort by key alone orders by
+  // key, then face; most meshes are in order already.
+  auto byKey = [](const Entry& a, const Entry& b) { return a.key < b.key; };
+  if (!std::is_sorted(order.begin(), order.end(), byKey)) std::stable_sort(order.begin(), order.end(), byKey);
 
   bool secondPass = false;
   LONG result = 0;

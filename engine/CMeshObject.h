@@ -17,6 +17,10 @@
 #include "engine/CTexture.h"
 #include "engine/SimpleList.h"
 
+namespace d3dmath {
+class PointTransform;
+}
+
 class CAnimation;
 class Camera;
 class MeshProgress;
@@ -469,6 +473,9 @@ class CMeshObject : public CFrameObject {
   void CalculateFaceVisibility(long f);
   void CalculateOwnVisibleFaces();
   void EndDeferredViews();
+  // The view values of one vertex at world position w; iso holds the three
+  // isometric transforms, or is null without an engine.
+  void StoreViews(const D3DVECTOR& w, long vertex, float zoom, const d3dmath::PointTransform* iso);
   // Sets face f's six visibility bits from its corners in mesh coordinates
   // and, when there is an engine, their isometric projections (iso[k] for
   // the kinds 4 + k); without one the isometric bits stay as they are.

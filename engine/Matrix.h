@@ -10,6 +10,8 @@
 // string helpers, which build their results.
 #pragma once
 
+#include <cmath>
+
 #include <string>
 
 #include "platform/D3DTypes.h"
@@ -89,6 +91,30 @@ D3DMATRIX& MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b, D3DMATRIX& out);
 [[nodiscard]] D3DVECTOR TransformVector(const D3DVECTOR& v, const D3DMATRIX& m);
 // TransformVector with the inverse transpose of m (including its w divide).
 [[nodiscard]] D3DVECTOR TransformNormal(const D3DVECTOR& v, const D3DMATRIX& m);
+
+// TransformVector of many points with one matrix, giving the same values.
+// When the matrix leaves w at 1 (last column 0, 0, 0, 1), finite points skip
+// the divide, which is then exact anyway.
+class PointTransform {
+ public:
+  explicit PointTransform(const D3DMATRIX& m)
+      : m_M(m), m_Affine(m._14 == 0.0f && m._24 == 0.0f && m._34 == 0.0f && m._44 == 1.0f) {}
+  D3DVECTOR operator()(const D3DVECTOR& v) const {
+    if (!m_Affine || !std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
+      return TransformVector(v, m_M);
+    const double x = static_cast<double>(v.x) * m_M._11 + static_cast<double>(v.y) * m_M._21 +
+                     static_cast<double>(v.z) * m_M._31 + m_M._41;
+    const double y = static_cast<double>(v.x) * m_M._12 + static_cast<double>(v.y) * m_M._22 +
+                     static_cast<double>(v.z) * m_M._32 + m_M._42;
+    const double z = static_cast<double>(v.x) * m_M._13 + static_cast<double>(v.y) * m_M._23 +
+                     static_cast<double>(v.z) * m_M._33 + m_M._43;
+    return D3DVECTOR(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
+  }
+
+ private:
+  D3DMATRIX m_M;
+  bool m_Affine;
+};
 
 // ---------------------------------------------------------------------------
 // Camera and view projections.

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
+#include <limits>
+#include <bit>
+#include <array>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -269,6 +273,29 @@ TEST(TransformVector, DividesByWUnlessItIsZero) {
 
 // ---------------------------------------------------------------------------
 // Projections and views.
+
+TEST(TransformVector, PointTransformGivesTheSameBits) {
+  const d3dmath::IsometricProjections iso = d3dmath::MakeIsometricProjections();
+  D3DMATRIX projective = iso.xy;
+  projective._14 = 0.25f;  // w depends on the point: the full rule applies
+  std::mt19937 random(3);
+  std::uniform_real_distribution<float> any(-1e4f, 1e4f);
+  std::vector<D3DVECTOR> points;
+  for (int i = 0; i < 200; ++i) points.emplace_back(any(random), any(random), any(random));
+  const float inf = std::numeric_limits<float>::infinity();
+  points.emplace_back(inf, 0.0f, 1.0f);
+  points.emplace_back(0.0f, std::numeric_limits<float>::quiet_NaN(), 0.0f);
+  points.emplace_back(-0.0f, 3e38f, -3e38f);
+  auto bits = [](const D3DVECTOR& v) {
+    return std::array<uint32_t, 3>{std::bit_cast<uint32_t>(v.x), std::bit_cast<uint32_t>(v.y),
+                                   std::bit_cast<uint32_t>(v.z)};
+  };
+  for (const D3DMATRIX* m : {&iso.xy, &iso.xz, &iso.yz, static_cast<const D3DMATRIX*>(&projective)}) {
+    const d3dmath::PointTransform transform(*m);
+    for (const D3DVECTOR& p : points)
+      EXPECT_EQ(bits(transform(p)), bits(d3dmath::TransformVector(p, *m))) << p.x << " " << p.y << " " << p.z;
+  }
+}
 
 TEST(ProjectionMatrix, NinetyDegreeFieldOfView) {
   const D3DMATRIX expected = Rows({0.707107f, 0, 0, 0,  //
