@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "engine/MeshNormals.h"
+#include "engine/Parallel.h"
 #include "engine/RenderEngine.h"
 #include "formats/ReadDirectX.h"
 #include "formats/ReadSPS.h"
@@ -17,6 +18,11 @@
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+
+namespace {
+// Whole-mesh passes use every core from this many vertices or faces on.
+constexpr long kParallelGrain = 16384;
+}  // namespace
 
 namespace {
 
@@ -662,7 +668,7 @@ namespace {
 // components and a non-zero c has a non-zero n, so the signs alone decide
 // exactly as the dot products do. False when c is not finite: then the
 // general rule must decide.
-bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
+inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
                     unsigned short& bits) {
   if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
   if (c.x == 0.0f && c.y == 0.0f && c.z == 0.0f) {
@@ -697,26 +703,31 @@ void CMeshObject::CalculateOwnVisibleFaces() {
   const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
   if (iso) {
     const D3DMATRIX* matrices[3] = {&iso->xy, &iso->xz, &iso->yz};
-    for (int k = 0; k < 3; ++k) {
-      const d3dmath::PointTransform transform(*matrices[k]);
-      projected[k].resize(static_cast<size_t>(m_VertexCount));
-      for (long i = 0; i < m_VertexCount; ++i) {
-        const MeshVertex& v = m_Vertices[i];
-        projected[k][i] = transform(D3DVECTOR(v.x, v.y, v.z));
+    for (int k = 0; k < 3; ++k) projected[k].resize(static_cast<size_t>(m_VertexCount));
+    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(*matrices[0]),
+                                                   d3dmath::PointTransform(*matrices[1]),
+                                                   d3dmath::PointTransform(*matrices[2])};
+    ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
+      for (long i = from; i < to; ++i) {
+        const D3DVECTOR v(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
+        for (int k = 0; k < 3; ++k) projected[k][i] = transforms[k](v);
       }
-    }
+    });
   }
-  D3DVECTOR plane[3];
-  D3DVECTOR isoCorners[3][3];
-  for (long f = 0; f < m_FaceCount; ++f) {
-    for (int j = 0; j < 3; ++j) {
-      const unsigned short i = m_Faces[f].v[j];
-      plane[j] = D3DVECTOR(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
-      if (iso)
-        for (int k = 0; k < 3; ++k) isoCorners[k][j] = projected[k][i];
+  // Each face writes only its own flags.
+  ParallelFor(m_FaceCount, kParallelGrain, [&](long from, long to) {
+    D3DVECTOR plane[3];
+    D3DVECTOR isoCorners[3][3];
+    for (long f = from; f < to; ++f) {
+      for (int j = 0; j < 3; ++j) {
+        const unsigned short i = m_Faces[f].v[j];
+        plane[j] = D3DVECTOR(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
+        if (iso)
+          for (int k = 0; k < 3; ++k) isoCorners[k][j] = projected[k][i];
+      }
+      SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
     }
-    SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
-  }
+  });
 }
 
 void CMeshObject::CalculateFaceVisibility(long f) {
@@ -1615,7 +1626,9 @@ LONG CMeshObject::RecalcViews(int a, int b, int c, int d) {
     const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
     const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz),
                                                    d3dmath::PointTransform(iso.yz)};
-    for (long i = 0; i < m_VertexCount; ++i) StoreViews(WorldVertex(i), i, zoom, transforms);
+    ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
+      for (long i = from; i < to; ++i) StoreViews(WorldVertex(i), i, zoom, transforms);
+    });
   } else {
     for (long i = 0; i < m_VertexCount; ++i) StoreViews(WorldVertex(i), i, zoom, nullptr);
   }

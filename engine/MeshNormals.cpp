@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine/CMeshObject.h"
+#include "engine/Parallel.h"
 
 namespace {
 
@@ -21,25 +22,60 @@ double CornerAngle(const Vec& e1, const Vec& e2) { return std::atan2(Length(Cros
 
 }  // namespace
 
+namespace {
+
+// What one face adds to each of its corners: its unit normal times the
+// corner's angle. Faces that are degenerate (or broken) add nothing.
+struct FaceTerm {
+  Vec normal;
+  double angle[3];
+  bool valid;
+};
+
+FaceTerm TermOf(const D3DVECTOR* positions, long vertexCount, const MeshFace& face) {
+  FaceTerm term{};
+  const long i[3] = {face.v[0], face.v[1], face.v[2]};
+  if (i[0] >= vertexCount || i[1] >= vertexCount || i[2] >= vertexCount) return term;
+  const D3DVECTOR* p[3] = {&positions[i[0]], &positions[i[1]], &positions[i[2]]};
+  Vec n = Cross(Sub(*p[1], *p[0]), Sub(*p[2], *p[0]));
+  const double area2 = Length(n);
+  if (!(area2 > 0.0) || !std::isfinite(area2)) return term;
+  term.normal = {n.x / area2, n.y / area2, n.z / area2};
+  for (int k = 0; k < 3; ++k)
+    term.angle[k] = CornerAngle(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k]));
+  term.valid = true;
+  return term;
+}
+
+void AddTerm(std::vector<Vec>& sums, const MeshFace& face, const FaceTerm& term) {
+  if (!term.valid) return;
+  for (int k = 0; k < 3; ++k) {
+    Vec& s = sums[face.v[k]];
+    s.x += term.normal.x * term.angle[k];
+    s.y += term.normal.y * term.angle[k];
+    s.z += term.normal.z * term.angle[k];
+  }
+}
+
+// Below this many faces the work is not worth a second thread.
+constexpr long kParallelFaces = 16384;
+
+}  // namespace
+
 void ComputeVertexNormals(const D3DVECTOR* positions, long vertexCount, const MeshFace* faces, long faceCount,
                           D3DVECTOR* normals) {
   if (vertexCount <= 0) return;
   std::vector<Vec> sums(static_cast<size_t>(vertexCount));
-  for (long f = 0; f < faceCount; ++f) {
-    const long i[3] = {faces[f].v[0], faces[f].v[1], faces[f].v[2]};
-    if (i[0] >= vertexCount || i[1] >= vertexCount || i[2] >= vertexCount) continue;
-    const D3DVECTOR* p[3] = {&positions[i[0]], &positions[i[1]], &positions[i[2]]};
-    Vec n = Cross(Sub(*p[1], *p[0]), Sub(*p[2], *p[0]));
-    const double area2 = Length(n);
-    if (!(area2 > 0.0) || !std::isfinite(area2)) continue;  // degenerate (or broken) face
-    n = {n.x / area2, n.y / area2, n.z / area2};
-    for (int k = 0; k < 3; ++k) {
-      const double angle = CornerAngle(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k]));
-      Vec& s = sums[static_cast<size_t>(i[k])];
-      s.x += n.x * angle;
-      s.y += n.y * angle;
-      s.z += n.z * angle;
-    }
+  if (faceCount < kParallelFaces) {
+    for (long f = 0; f < faceCount; ++f) AddTerm(sums, faces[f], TermOf(positions, vertexCount, faces[f]));
+  } else {
+    // The angles (the costly part) are worked out on all cores, then added
+    // up in face order, so the sums are the same as on one core.
+    std::vector<FaceTerm> terms(static_cast<size_t>(faceCount));
+    ParallelFor(faceCount, kParallelFaces / 2, [&](long from, long to) {
+      for (long f = from; f < to; ++f) terms[static_cast<size_t>(f)] = TermOf(positions, vertexCount, faces[f]);
+    });
+    for (long f = 0; f < faceCount; ++f) AddTerm(sums, faces[f], terms[static_cast<size_t>(f)]);
   }
   for (long v = 0; v < vertexCount; ++v) {
     const Vec& s = sums[static_cast<size_t>(v)];

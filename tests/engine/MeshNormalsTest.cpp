@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
+#include <vector>
 
 #include "engine/CMeshObject.h"
 #include "engine/Matrix.h"
@@ -90,3 +93,42 @@ TEST(MeshNormals, UnusedVerticesAndDegenerateFacesGiveNothing) {
 }
 
 }  // namespace
+
+// Large meshes share the work between threads; the sums must still come out
+// bit for bit as on one thread. Two separate random grids, each small enough
+// to be done on one thread, are done again as one large mesh.
+TEST(MeshNormals, LargeMeshesGiveTheSameBitsAsSmallOnes) {
+  std::mt19937 random(11);
+  std::uniform_real_distribution<float> height(-0.5f, 0.5f);
+  constexpr int kSide = 72;  // 72 x 72 vertices: 10,082 triangles per grid
+  auto grid = [&](float offset, std::vector<D3DVECTOR>& points, std::vector<MeshFace>& faces) {
+    const auto base = static_cast<unsigned short>(points.size());
+    for (int y = 0; y < kSide; ++y)
+      for (int x = 0; x < kSide; ++x) points.emplace_back(x + offset, float(y), height(random));
+    for (int y = 0; y + 1 < kSide; ++y)
+      for (int x = 0; x + 1 < kSide; ++x) {
+        const auto a = static_cast<unsigned short>(base + y * kSide + x);
+        faces.push_back(F(a, a + 1, a + kSide + 1));
+        faces.push_back(F(a, a + kSide + 1, a + kSide));
+      }
+  };
+  std::vector<D3DVECTOR> pointsA, pointsB, both;
+  std::vector<MeshFace> facesA, facesB, all;
+  grid(0, pointsA, facesA);
+  grid(100, pointsB, facesB);
+  both = pointsA;
+  both.insert(both.end(), pointsB.begin(), pointsB.end());
+  all = facesA;
+  for (MeshFace f : facesB) {
+    for (unsigned short& v : f.v) v = static_cast<unsigned short>(v + pointsA.size());
+    all.push_back(f);
+  }
+  const std::vector<D3DVECTOR> a = ComputeVertexNormals(pointsA, facesA);
+  const std::vector<D3DVECTOR> b = ComputeVertexNormals(pointsB, facesB);
+  const std::vector<D3DVECTOR> whole = ComputeVertexNormals(both, all);
+  ASSERT_EQ(whole.size(), a.size() + b.size());
+  for (size_t i = 0; i < whole.size(); ++i) {
+    const D3DVECTOR& want = i < a.size() ? a[i] : b[i - a.size()];
+    ASSERT_EQ(std::memcmp(&whole[i], &want, sizeof want), 0) << "vertex " << i;
+  }
+}
