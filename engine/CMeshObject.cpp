@@ -668,7 +668,7 @@ namespace {
 // components and a non-zero c has a non-zero n, so the signs alone decide
 // exactly as the dot products do. False when c is not finite: then the
 // general rule must decide.
-inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
+[[gnu::always_inline]] inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
                     unsigned short& bits) {
   if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
   if (c.x == 0.0f && c.y == 0.0f && c.z == 0.0f) {
@@ -682,7 +682,7 @@ inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned sho
 }
 
 // d3dmath::Cross(p1 - p0, p2 - p0), inline: float edges, products in double.
-inline D3DVECTOR EdgeCross(const D3DVECTOR& p0, const D3DVECTOR& p1, const D3DVECTOR& p2) {
+[[gnu::always_inline]] inline D3DVECTOR EdgeCross(const D3DVECTOR& p0, const D3DVECTOR& p1, const D3DVECTOR& p2) {
   const D3DVECTOR a = p1 - p0, b = p2 - p0;
   const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
   return D3DVECTOR(static_cast<float>(ay * bz - az * by), static_cast<float>(az * bx - ax * bz),
@@ -1613,7 +1613,8 @@ int32_t ViewValue(float zoom, float coordinate) {
   if (std::isnan(v)) return -2;
   constexpr double lo = static_cast<double>(INT32_MIN) + 2.0;
   constexpr double hi = static_cast<double>(INT32_MAX);
-  return static_cast<int32_t>(std::trunc(std::clamp(v, lo, hi))) - 2;
+  // The conversion itself truncates towards zero.
+  return static_cast<int32_t>(std::clamp(v, lo, hi)) - 2;
 }
 
 bool HasViewValues(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kind != 3 && kind != 7; }

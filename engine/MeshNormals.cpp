@@ -16,11 +16,45 @@ Vec Cross(const Vec& a, const Vec& b) { return {a.y * b.z - a.z * b.y, a.z * b.x
 double Dot(const Vec& a, const Vec& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 double Length(const Vec& a) { return std::sqrt(Dot(a, a)); }
 
-// The angle between two edges leaving a corner; atan2 stays accurate for
-// angles near 0 and near pi, where acos of the cosine does not.
-double CornerAngle(const Vec& e1, const Vec& e2) { return std::atan2(Length(Cross(e1, e2)), Dot(e1, e2)); }
+// atan(x) for x >= 0: the argument is brought into [-0.66, 0.66] and a
+// rational approximation of degree 9/10 finishes it (the Cephes method),
+// within an ulp of the library's atan.
+double AtanNonNegative(double x) {
+  constexpr double kP[5] = {-8.750608600031904122785E-1, -1.615753718733365076637E1, -7.500855792314704667340E1,
+                            -1.228866684490136173410E2, -6.485021904942025371773E1};
+  constexpr double kQ[5] = {2.485846490142306297962E1, 1.650270098316988542046E2, 4.328810604912902668951E2,
+                            4.853903996359136964868E2, 1.945506571482613964425E2};
+  constexpr double kMoreBits = 6.123233995736765886130E-17;  // pi/2 beyond double precision
+  double base = 0.0;
+  double extra = 0.0;
+  if (x > 2.41421356237309504880) {  // tan(3 pi / 8)
+    base = 1.57079632679489661923;
+    extra = kMoreBits;
+    x = -1.0 / x;
+  } else if (x > 0.66) {
+    base = 0.78539816339744830962;
+    extra = 0.5 * kMoreBits;
+    x = (x - 1.0) / (x + 1.0);
+  }
+  const double z = x * x;
+  const double p = (((kP[0] * z + kP[1]) * z + kP[2]) * z + kP[3]) * z + kP[4];
+  const double q = ((((z + kQ[0]) * z + kQ[1]) * z + kQ[2]) * z + kQ[3]) * z + kQ[4];
+  return base + (x * (z * p / q) + x + extra);
+}
+
+// The angle at a corner from |e1 x e2| (here twice the face's area, the same
+// at every corner) and e1 . e2; atan2 stays accurate for angles near 0 and
+// near pi, where acos of the cosine does not.
+double CornerAngle(double sine, double cosine) { return PositiveAtan2(sine, cosine); }
 
 }  // namespace
+
+double PositiveAtan2(double y, double x) {
+  if (!(y >= 0.0) || !std::isfinite(y) || !std::isfinite(x)) return std::atan2(y, x);
+  if (x > 0.0) return AtanNonNegative(y / x);
+  if (x < 0.0) return 3.14159265358979323846 - AtanNonNegative(y / -x);
+  return y > 0.0 ? 1.57079632679489661923 : std::atan2(y, x);
+}
 
 namespace {
 
@@ -42,7 +76,7 @@ FaceTerm TermOf(const D3DVECTOR* positions, long vertexCount, const MeshFace& fa
   if (!(area2 > 0.0) || !std::isfinite(area2)) return term;
   term.normal = {n.x / area2, n.y / area2, n.z / area2};
   for (int k = 0; k < 3; ++k)
-    term.angle[k] = CornerAngle(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k]));
+    term.angle[k] = CornerAngle(area2, Dot(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k])));
   term.valid = true;
   return term;
 }

@@ -19,3 +19,7 @@ void ComputeVertexNormals(const D3DVECTOR* positions, long vertexCount, const Me
 
 std::vector<D3DVECTOR> ComputeVertexNormals(const std::vector<D3DVECTOR>& positions,
                                             const std::vector<MeshFace>& faces);
+
+// atan2(y, x) for y >= 0, within an ulp of std::atan2 and about twice as
+// fast; other arguments go to std::atan2.
+double PositiveAtan2(double y, double x);

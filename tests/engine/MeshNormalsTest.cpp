@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <random>
@@ -131,4 +132,24 @@ TEST(MeshNormals, LargeMeshesGiveTheSameBitsAsSmallOnes) {
     const D3DVECTOR& want = i < a.size() ? a[i] : b[i - a.size()];
     ASSERT_EQ(std::memcmp(&whole[i], &want, sizeof want), 0) << "vertex " << i;
   }
+}
+
+TEST(MeshNormals, CornerAnglesMatchTheLibraryArcTangent) {
+  std::mt19937_64 random(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  std::uniform_int_distribution<int> exponent(-8, 8);
+  double worst = 0.0;
+  for (int i = 0; i < 200000; ++i) {
+    const double y = std::fabs(unit(random)) * std::pow(10.0, exponent(random));
+    const double x = unit(random) * std::pow(10.0, exponent(random));
+    const double want = std::atan2(y, x);
+    worst = std::max(worst, std::fabs(PositiveAtan2(y, x) - want) / want);
+  }
+  EXPECT_LT(worst, 5e-16);
+  for (double x : {1.0, 0.0, -0.0, -1.0, 1e300, -1e-300})
+    EXPECT_EQ(PositiveAtan2(0.0, x), std::atan2(0.0, x)) << x;
+  EXPECT_EQ(PositiveAtan2(2.0, 0.0), std::atan2(2.0, 0.0));
+  EXPECT_TRUE(std::isnan(PositiveAtan2(std::nan(""), 1.0)));
+  EXPECT_EQ(PositiveAtan2(-1.0, -1.0), std::atan2(-1.0, -1.0));
+  EXPECT_EQ(PositiveAtan2(INFINITY, 1.0), std::atan2(INFINITY, 1.0));
 }
