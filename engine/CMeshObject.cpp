@@ -224,6 +224,26 @@ long CMeshObject::AddVertex(float x, float y, float z) {
   return AppendVertex(v);
 }
 
+long CMeshObject::AddVertices(const float* xyz, long count) {
+  if (count <= 0) return count == 0 ? m_VertexCount : -1;
+  if (count > MESH_MAX_VERTICES - m_VertexCount) return -1;
+  if (!ReserveSpace(m_VertexCount + count, m_FaceCapacity)) return -1;
+  const long first = m_VertexCount;
+  for (long k = 0; k < count; ++k) {
+    MeshVertex& v = m_Vertices[first + k];
+    v = MeshVertex();
+    v.x = xyz[k * 3] - m_Position.x;
+    v.y = xyz[k * 3 + 1] - m_Position.y;
+    v.z = xyz[k * 3 + 2] - m_Position.z;
+    m_VertexFlags[first + k] = 0;
+  }
+  m_VertexCount += count;
+  if (!m_ViewsDeferred)
+    for (long i = first; i < m_VertexCount; ++i) CalcView(i, 1, 1, 1, 1);
+  m_NeedUpdate += static_cast<int>(count);
+  return first;
+}
+
 long CMeshObject::AddVertex(const MeshVertex& source) {
   const long i = AddVertex(source.x, source.y, source.z);
   if (i < 0) return i;

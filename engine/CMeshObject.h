@@ -120,6 +120,10 @@ class CMeshObject : public CFrameObject {
   // (65536 vertices) or memory runs out.
   long AddVertex(float x, float y, float z);
   long AddVertex(const D3DVECTOR& v) { return AddVertex(v.x, v.y, v.z); }
+  // `count` vertices from x, y, z triples in world coordinates, as AddVertex
+  // adds them one by one; the index of the first, or -1 (and nothing added)
+  // when they do not all fit or memory runs out.
+  long AddVertices(const float* xyz, long count);
   // Takes x, y, z as world coordinates, the normal and the stage-0 texture
   // coordinates (which every stage receives).
   long AddVertex(const MeshVertex& v);

@@ -579,8 +579,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
       v[2] = static_cast<float>(x * m[2] + y * m[6] + z * m[10] + m[14]);
     }
   }
-  for (size_t i = 0; i < nVertices; ++i)
-    if (mesh->AddVertex(pos[i * 3], pos[i * 3 + 1], pos[i * 3 + 2]) < 0) return E_OUTOFMEMORY;
+  if (mesh->AddVertices(pos.data(), static_cast<long>(nVertices)) < 0) return E_OUTOFMEMORY;
   st.nVertices = nVertices;
 
   const uint32_t nFaces = c.U32();
@@ -594,7 +593,8 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
   if (!mesh->ReserveSpace(mesh->GetVertexCount(), st.faceBase + faceRoom)) return E_OUTOFMEMORY;
   st.faceStart.reserve(std::min<uint64_t>(nFaces, size / 4) + 1);
   std::vector<std::array<uint32_t, 3>> triangles;
-  std::vector<uint32_t> corners;
+  st.corners.reserve(c.Left() / 4);
+  st.triangleFace.reserve(static_cast<size_t>(faceRoom));
   uint32_t skipped = 0;
   for (uint32_t f = 0; f < nFaces; ++f) {
     const uint32_t n = c.U32();
@@ -602,11 +602,12 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
       m_Engine->ReportError("File is invalid.");
       return DXFILEERR_BADVALUE;
     }
-    corners.resize(n);
-    if (n) std::memcpy(corners.data(), c.Here(), 4ull * n);
-    c.Skip(4ull * n);
     st.faceStart.push_back(static_cast<uint32_t>(st.corners.size()));
-    st.corners.insert(st.corners.end(), corners.begin(), corners.end());
+    const size_t at = st.corners.size();
+    st.corners.resize(at + n);
+    if (n) std::memcpy(&st.corners[at], c.Here(), 4ull * n);
+    c.Skip(4ull * n);
+    const uint32_t* corners = n ? &st.corners[at] : nullptr;
     bool valid = n >= 3;
     for (uint32_t k = 0; k < n && valid; ++k)
       if (corners[k] >= nVertices) valid = false;
@@ -614,7 +615,13 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
       ++skipped;
       continue;
     }
-    Triangulate(corners.data(), n, pos, triangles);
+    if (n == 3) {
+      if (mesh->AddFace(st.vertexBase + corners[0], st.vertexBase + corners[1], st.vertexBase + corners[2]) < 0)
+        return E_OUTOFMEMORY;
+      st.triangleFace.push_back(f);
+      continue;
+    }
+    Triangulate(corners, n, pos, triangles);
     for (const auto& t : triangles) {
       if (mesh->AddFace(st.vertexBase + t[0], st.vertexBase + t[1], st.vertexBase + t[2]) < 0) return E_OUTOFMEMORY;
       st.triangleFace.push_back(f);
