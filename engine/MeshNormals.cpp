@@ -1,5 +1,6 @@
 #include "engine/MeshNormals.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/CMeshObject.h"
@@ -103,13 +104,19 @@ void ComputeVertexNormals(const D3DVECTOR* positions, long vertexCount, const Me
   if (faceCount < kParallelFaces) {
     for (long f = 0; f < faceCount; ++f) AddTerm(sums, faces[f], TermOf(positions, vertexCount, faces[f]));
   } else {
-    // The angles (the costly part) are worked out on all cores, then added
-    // up in face order, so the sums are the same as on one core.
-    std::vector<FaceTerm> terms(static_cast<size_t>(faceCount));
-    ParallelFor(faceCount, kParallelFaces / 2, [&](long from, long to) {
-      for (long f = from; f < to; ++f) terms[static_cast<size_t>(f)] = TermOf(positions, vertexCount, faces[f]);
-    });
-    for (long f = 0; f < faceCount; ++f) AddTerm(sums, faces[f], terms[static_cast<size_t>(f)]);
+    // The angles (the costly part) are worked out on all cores, a block of
+    // faces at a time, then added up in face order, so the sums are the same
+    // as on one core.
+    constexpr long kBlock = 2 * kParallelFaces;
+    std::vector<FaceTerm> terms(static_cast<size_t>(std::min(faceCount, kBlock)));
+    for (long first = 0; first < faceCount; first += kBlock) {
+      const long count = std::min(kBlock, faceCount - first);
+      ParallelFor(count, kParallelFaces / 2, [&](long from, long to) {
+        for (long k = from; k < to; ++k)
+          terms[static_cast<size_t>(k)] = TermOf(positions, vertexCount, faces[first + k]);
+      });
+      for (long k = 0; k < count; ++k) AddTerm(sums, faces[first + k], terms[static_cast<size_t>(k)]);
+    }
   }
   for (long v = 0; v < vertexCount; ++v) {
     const Vec& s = sums[static_cast<size_t>(v)];

@@ -95,43 +95,41 @@ TEST(MeshNormals, UnusedVerticesAndDegenerateFacesGiveNothing) {
 
 }  // namespace
 
-// Large meshes share the work between threads; the sums must still come out
-// bit for bit as on one thread. Two separate random grids, each small enough
-// to be done on one thread, are done again as one large mesh.
+// Large meshes share the work between threads, a block of faces at a time;
+// the sums must still come out bit for bit as on one thread. Separate random
+// grids, each small enough to be done on one thread, are done again as one
+// mesh large enough for several blocks.
 TEST(MeshNormals, LargeMeshesGiveTheSameBitsAsSmallOnes) {
   std::mt19937 random(11);
   std::uniform_real_distribution<float> height(-0.5f, 0.5f);
   constexpr int kSide = 72;  // 72 x 72 vertices: 10,082 triangles per grid
-  auto grid = [&](float offset, std::vector<D3DVECTOR>& points, std::vector<MeshFace>& faces) {
-    const auto base = static_cast<unsigned short>(points.size());
+  std::vector<D3DVECTOR> whole;
+  std::vector<MeshFace> allFaces;
+  std::vector<D3DVECTOR> expected;
+  for (int g = 0; g < 4; ++g) {
+    std::vector<D3DVECTOR> points;
+    std::vector<MeshFace> faces;
     for (int y = 0; y < kSide; ++y)
-      for (int x = 0; x < kSide; ++x) points.emplace_back(x + offset, float(y), height(random));
+      for (int x = 0; x < kSide; ++x) points.emplace_back(float(x + 100 * g), float(y), height(random));
     for (int y = 0; y + 1 < kSide; ++y)
       for (int x = 0; x + 1 < kSide; ++x) {
-        const auto a = static_cast<unsigned short>(base + y * kSide + x);
+        const auto a = static_cast<unsigned short>(y * kSide + x);
         faces.push_back(F(a, a + 1, a + kSide + 1));
         faces.push_back(F(a, a + kSide + 1, a + kSide));
       }
-  };
-  std::vector<D3DVECTOR> pointsA, pointsB, both;
-  std::vector<MeshFace> facesA, facesB, all;
-  grid(0, pointsA, facesA);
-  grid(100, pointsB, facesB);
-  both = pointsA;
-  both.insert(both.end(), pointsB.begin(), pointsB.end());
-  all = facesA;
-  for (MeshFace f : facesB) {
-    for (unsigned short& v : f.v) v = static_cast<unsigned short>(v + pointsA.size());
-    all.push_back(f);
+    const std::vector<D3DVECTOR> alone = ComputeVertexNormals(points, faces);
+    expected.insert(expected.end(), alone.begin(), alone.end());
+    const auto base = static_cast<unsigned short>(whole.size());
+    whole.insert(whole.end(), points.begin(), points.end());
+    for (MeshFace f : faces) {
+      for (unsigned short& v : f.v) v = static_cast<unsigned short>(v + base);
+      allFaces.push_back(f);
+    }
   }
-  const std::vector<D3DVECTOR> a = ComputeVertexNormals(pointsA, facesA);
-  const std::vector<D3DVECTOR> b = ComputeVertexNormals(pointsB, facesB);
-  const std::vector<D3DVECTOR> whole = ComputeVertexNormals(both, all);
-  ASSERT_EQ(whole.size(), a.size() + b.size());
-  for (size_t i = 0; i < whole.size(); ++i) {
-    const D3DVECTOR& want = i < a.size() ? a[i] : b[i - a.size()];
-    ASSERT_EQ(std::memcmp(&whole[i], &want, sizeof want), 0) << "vertex " << i;
-  }
+  const std::vector<D3DVECTOR> together = ComputeVertexNormals(whole, allFaces);
+  ASSERT_EQ(together.size(), expected.size());
+  for (size_t i = 0; i < together.size(); ++i)
+    ASSERT_EQ(std::memcmp(&together[i], &expected[i], sizeof expected[i]), 0) << "vertex " << i;
 }
 
 TEST(MeshNormals, CornerAnglesMatchTheLibraryArcTangent) {
