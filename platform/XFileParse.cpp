@@ -1000,6 +1000,12 @@ class Parser {
         if (FAILED(hr)) return hr;
         continue;
       }
+      // Single numbers (array sizes among them) take the bulk path too when
+      // they can; the value is read back from the record.
+      if (m.type != MemberType::String && m_Lx.TakeNumbers(m.type, 1, rec) == 1) {
+        m_Values[base + i] = RecordedInteger(m.type, rec);
+        continue;
+      }
       uint64_t v = 0;
       HRESULT hr = ReadPrimitive(m.type, rec, &v);
       if (FAILED(hr)) return hr;
@@ -1007,6 +1013,29 @@ class Parser {
     }
     m_Values.resize(base);
     return S_OK;
+  }
+
+  // The integer value ReadPrimitive reports for the number just appended:
+  // the stored bits for integer types, 0 for reals.
+  static uint64_t RecordedInteger(MemberType type, const std::vector<uint8_t>& rec) {
+    const uint8_t* end = rec.data() + rec.size();
+    switch (type) {
+      case MemberType::Word:
+      case MemberType::Sword: {
+        uint16_t w;
+        std::memcpy(&w, end - 2, 2);
+        return w;
+      }
+      case MemberType::Char:
+      case MemberType::Uchar: return end[-1];
+      case MemberType::Dword:
+      case MemberType::Sdword: {
+        uint32_t d;
+        std::memcpy(&d, end - 4, 4);
+        return d;
+      }
+      default: return 0;
+    }
   }
 
   // `total` numbers (or strings) of one type. The tokenizer hands over what
