@@ -95,15 +95,24 @@ LONG Save(CMeshObject* root, int encoding, const std::string& file) {
   return root->Save(file, 1);
 }
 
-// The files, written once.
-const std::string& Prepared(int encoding) {
-  static std::string files[4];
-  if (files[encoding].empty()) {
-    Scene s = MakeScene();
-    files[encoding] = FileFor(encoding);
-    Save(s.root, encoding, files[encoding]);
+// The files, written once and removed when the program ends.
+struct PreparedFiles {
+  std::string names[4];
+  ~PreparedFiles() {
+    for (const std::string& name : names)
+      if (!name.empty()) std::filesystem::remove(name);
   }
-  return files[encoding];
+};
+
+const std::string& Prepared(int encoding) {
+  static PreparedFiles files;
+  std::string& name = files.names[encoding];
+  if (name.empty()) {
+    Scene s = MakeScene();
+    name = FileFor(encoding);
+    Save(s.root, encoding, name);
+  }
+  return name;
 }
 
 void BM_Load(benchmark::State& state) {
