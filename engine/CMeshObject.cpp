@@ -717,33 +717,36 @@ constexpr unsigned short kIsoAxisMask[3] = {FACE_VISIBLE_VIEW0, FACE_VISIBLE_VIE
 
 void CMeshObject::CalculateOwnVisibleFaces() {
   if (m_FaceCount <= 0) return;
-  // The isometric kinds look at projected corners: project every vertex once
-  // instead of every corner of every face.
-  std::vector<D3DVECTOR> projected[3];
+  // Every vertex once, in mesh coordinates and in the three isometric
+  // projections, side by side: a face's corners then cost three lookups.
+  struct ViewCorners {
+    D3DVECTOR p[4];
+  };
+  std::vector<ViewCorners> corners(static_cast<size_t>(m_VertexCount));
   const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
-  if (iso) {
-    const D3DMATRIX* matrices[3] = {&iso->xy, &iso->xz, &iso->yz};
-    for (int k = 0; k < 3; ++k) projected[k].resize(static_cast<size_t>(m_VertexCount));
-    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(*matrices[0]),
-                                                   d3dmath::PointTransform(*matrices[1]),
-                                                   d3dmath::PointTransform(*matrices[2])};
-    ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
-      for (long i = from; i < to; ++i) {
-        const D3DVECTOR v(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
-        for (int k = 0; k < 3; ++k) projected[k][i] = transforms[k](v);
-      }
-    });
-  }
+  const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso ? iso->xy : d3dmath::IdentityMatrix()),
+                                                 d3dmath::PointTransform(iso ? iso->xz : d3dmath::IdentityMatrix()),
+                                                 d3dmath::PointTransform(iso ? iso->yz : d3dmath::IdentityMatrix())};
+  ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
+    for (long i = from; i < to; ++i) {
+      const D3DVECTOR v(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
+      ViewCorners& c = corners[static_cast<size_t>(i)];
+      c.p[0] = v;
+      if (iso)
+        for (int k = 0; k < 3; ++k) c.p[k + 1] = transforms[k](v);
+    }
+  });
   // Each face writes only its own flags.
   ParallelFor(m_FaceCount, kParallelGrain, [&](long from, long to) {
     D3DVECTOR plane[3];
     D3DVECTOR isoCorners[3][3];
     for (long f = from; f < to; ++f) {
       for (int j = 0; j < 3; ++j) {
-        const unsigned short i = m_Faces[f].v[j];
-        plane[j] = D3DVECTOR(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
-        if (iso)
-          for (int k = 0; k < 3; ++k) isoCorners[k][j] = projected[k][i];
+        const ViewCorners& c = corners[m_Faces[f].v[j]];
+        plane[j] = c.p[0];
+        isoCorners[0][j] = c.p[1];
+        isoCorners[1][j] = c.p[2];
+        isoCorners[2][j] = c.p[3];
       }
       SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
     }
@@ -767,7 +770,8 @@ void CMeshObject::CalculateFaceVisibility(long f) {
   SetFaceVisibility(f, plane, iso ? isoCorners : nullptr);
 }
 
-void CMeshObject::SetFaceVisibility(long f, const D3DVECTOR plane[3], const D3DVECTOR (*iso)[3]) {
+[[gnu::always_inline]] inline void CMeshObject::SetFaceVisibility(long f, const D3DVECTOR plane[3],
+                                                                  const D3DVECTOR (*iso)[3]) {
   unsigned short bits = 0;
   const bool planeExact = AxisVisibility(EdgeCross(plane[0], plane[1], plane[2]), FACE_VISIBLE_VIEW0,
                                          FACE_VISIBLE_VIEW1, FACE_VISIBLE_VIEW2, bits);
