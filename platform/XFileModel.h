@@ -87,6 +87,9 @@ struct XTemplate {
   // run of numbers. flatCount is 0 for every other template.
   MemberType flatType = MemberType::Float;
   uint32_t flatCount = 0;
+  // Templates that are a count and then that many numbers of the same
+  // integer type (MeshFace): arrays of them read as runs too.
+  bool counted = false;
 
   int FindMember(std::string_view member) const;
   // Whether a child of the given template may be added under this one.

@@ -440,20 +440,21 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
     const size_t n = static_cast<size_t>(std::min<uint64_t>(max, m_ListLeft));
     const size_t width = PrimitiveSize(type);
     const size_t at = rec.size();
-    rec.resize(at + n * width);
-    uint8_t* out = rec.data() + at;
     const bool integer = type != MemberType::Float && type != MemberType::Double;
-    if (m_ListFloat && !m_Doubles && type == MemberType::Float) {
-      std::memcpy(out, m_P, n * 4);
+    const bool floats = m_ListFloat && !m_Doubles && type == MemberType::Float;
+    if (floats || (!m_ListFloat && integer && width == 4)) {
+      // The list's bytes are the record's bytes.
+      rec.insert(rec.end(), m_P, m_P + n * 4);
+      uint8_t* out = rec.data() + at;
       // Infinities saturate, as everywhere else.
-      for (size_t k = 0; k < n; ++k) {
+      for (size_t k = 0; floats && k < n; ++k) {
         float f;
         std::memcpy(&f, out + k * 4, 4);
         if (std::isinf(f)) PutReal(type, f, out + k * 4);
       }
-    } else if (!m_ListFloat && integer && width == 4) {
-      std::memcpy(out, m_P, n * 4);
     } else {
+      rec.resize(at + n * width);
+      uint8_t* out = rec.data() + at;
       for (size_t k = 0; k < n; ++k) {
         const uint8_t* from = m_P + k * m_ListWidth;
         if (!m_ListFloat) {
@@ -830,9 +831,13 @@ class Parser {
     return S_OK;
   }
 
-  // Numbers of one type only, in fixed numbers: flatType and flatCount.
+  // Numbers of one type only, in fixed numbers: flatType and flatCount; or a
+  // count and an array of that many: counted.
   static void SetFlatLayout(XTemplate& t) {
     t.flatCount = 0;
+    t.counted = t.members.size() == 2 && !t.members[0].IsArray() && IsIntegerType(t.members[0].type) &&
+                t.members[1].type == t.members[0].type && t.members[1].dims.size() == 1 &&
+                t.members[1].dims[0].member == 0;
     if (!t.fixedSize || t.members.empty()) return;
     bool first = true;
     MemberType type = MemberType::Float;
@@ -987,6 +992,11 @@ class Parser {
           if (FAILED(hr)) return hr;
           continue;
         }
+        if (m.tmpl->counted) {
+          HRESULT hr = ReadCounted(m.tmpl->members[0].type, count, rec);
+          if (FAILED(hr)) return hr;
+          continue;
+        }
         if (m.tmpl->fixedSize) rec.reserve(rec.size() + static_cast<size_t>(count) * m.tmpl->fixedBytes);
         for (uint64_t k = 0; k < count; ++k) {
           HRESULT hr = ParseMembers(*m.tmpl, rec, depth + 1);
@@ -1036,6 +1046,24 @@ class Parser {
       }
       default: return 0;
     }
+  }
+
+  // `items` records of a counted template: each a count, then that many
+  // numbers, all of one integer type; read as ParseMembers would.
+  HRESULT ReadCounted(MemberType type, uint64_t items, std::vector<uint8_t>& rec) {
+    for (uint64_t k = 0; k < items; ++k) {
+      uint64_t n = 0;
+      if (m_Lx.TakeNumbers(type, 1, rec) == 1) {
+        n = RecordedInteger(type, rec);
+      } else {
+        HRESULT hr = ReadPrimitive(type, rec, &n);
+        if (FAILED(hr)) return hr;
+      }
+      if (n > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+      HRESULT hr = ReadRun(type, n, rec);
+      if (FAILED(hr)) return hr;
+    }
+    return S_OK;
   }
 
   // `total` numbers (or strings) of one type. The tokenizer hands over what
