@@ -20,11 +20,9 @@
 #include "platform/Paths.h"
 
 namespace {
+
 // Whole-mesh passes use every core from this many vertices or faces on.
 constexpr long kParallelGrain = 16384;
-}  // namespace
-
-namespace {
 
 int g_ScaleAboutParent = 0;
 
@@ -688,8 +686,8 @@ namespace {
 // components and a non-zero c has a non-zero n, so the signs alone decide
 // exactly as the dot products do. False when c is not finite: then the
 // general rule must decide.
-[[gnu::always_inline]] inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit, unsigned short xBit,
-                    unsigned short& bits) {
+[[gnu::always_inline]] inline bool AxisVisibility(const D3DVECTOR& c, unsigned short zBit, unsigned short yBit,
+                                                  unsigned short xBit, unsigned short& bits) {
   if (!std::isfinite(c.x) || !std::isfinite(c.y) || !std::isfinite(c.z)) return false;
   if (c.x == 0.0f && c.y == 0.0f && c.z == 0.0f) {
     bits |= static_cast<unsigned short>(yBit | xBit);  // n = (0, 0, 1): seen edge-on from y and x
@@ -724,6 +722,7 @@ void CMeshObject::CalculateOwnVisibleFaces() {
   };
   std::vector<ViewCorners> corners(static_cast<size_t>(m_VertexCount));
   const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
+  // Without an engine the isometric corners are neither made nor used.
   const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso ? iso->xy : d3dmath::IdentityMatrix()),
                                                  d3dmath::PointTransform(iso ? iso->xz : d3dmath::IdentityMatrix()),
                                                  d3dmath::PointTransform(iso ? iso->yz : d3dmath::IdentityMatrix())};
