@@ -417,8 +417,9 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
   }
 
  private:
-  // Adds to the file. A compressed file is rewritten whole, since its
-  // header holds the uncompressed size.
+  // Adds to the file, which is complete after every call. A compressed file
+  // keeps the blocks already full and rewrites only its last, partial block
+  // and the uncompressed size at the front.
   HRESULT Commit(const std::string& chunk) {
     if (!m_Compressed) {
       std::string out;
@@ -429,14 +430,30 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
       m_HeaderWritten = true;
       return S_OK;
     }
-    m_Body += chunk;
-    std::string packed = m_Header;
-    HRESULT hr = MsZipCompress(reinterpret_cast<const uint8_t*>(m_Body.data()), m_Body.size(), packed);
+    if (chunk.size() > kMaxDecompressed - 16 - m_BodySize) return DXFILEERR_BADVALUE;
+    m_Pending += chunk;
+    m_BodySize += chunk.size();
+    const size_t full = m_Pending.size() / kMsZipBlock * kMsZipBlock;
+    std::string blocks;
+    std::string tail;
+    HRESULT hr = MsZipCompressBlocks(reinterpret_cast<const uint8_t*>(m_Pending.data()), full, blocks);
+    if (SUCCEEDED(hr))
+      hr = MsZipCompressBlocks(reinterpret_cast<const uint8_t*>(m_Pending.data()) + full, m_Pending.size() - full, tail);
     if (FAILED(hr)) return hr;
-    if (std::fflush(m_File) != 0 || ftruncate(fileno(m_File), 0) != 0 || std::fseek(m_File, 0, SEEK_SET) != 0)
+    m_Pending.erase(0, full);
+    const uint32_t total = static_cast<uint32_t>(m_BodySize + 16);
+    std::string front = m_Header;
+    front.append(reinterpret_cast<const char*>(&total), 4);
+    const long blocksAt = static_cast<long>(front.size() + m_PackedSize);
+    if (std::fseek(m_File, blocksAt, SEEK_SET) != 0 ||
+        std::fwrite(blocks.data(), 1, blocks.size(), m_File) != blocks.size() ||
+        std::fwrite(tail.data(), 1, tail.size(), m_File) != tail.size() || std::fflush(m_File) != 0 ||
+        ftruncate(fileno(m_File), static_cast<off_t>(blocksAt + blocks.size() + tail.size())) != 0 ||
+        std::fseek(m_File, 0, SEEK_SET) != 0 || std::fwrite(front.data(), 1, front.size(), m_File) != front.size() ||
+        std::fflush(m_File) != 0)
       return DXFILEERR_BADFILE;
-    if (std::fwrite(packed.data(), 1, packed.size(), m_File) != packed.size()) return DXFILEERR_BADFILE;
-    return std::fflush(m_File) == 0 ? S_OK : DXFILEERR_BADFILE;
+    m_PackedSize += blocks.size();
+    return S_OK;
   }
 
   std::shared_ptr<TemplateRegistry> m_Reg;
@@ -447,7 +464,11 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
   std::string m_Header;  // 16 bytes
   std::string m_First;   // body text that follows the header
   bool m_HeaderWritten = false;
-  std::string m_Body;    // compressed files: the whole body so far
+  // Compressed files: the body bytes so far, those not yet in a full block,
+  // and the size of the full blocks written.
+  size_t m_BodySize = 0;
+  std::string m_Pending;
+  size_t m_PackedSize = 0;
 };
 
 // A whole file's bytes: regular files are mapped, anything else is read.

@@ -225,6 +225,10 @@ std::string TextSafeName(std::string_view name);
 // Compress: DWORD total uncompressed size (header included) and blocks of at
 // most 32 KiB input each.
 HRESULT MsZipCompress(const uint8_t* body, size_t size, std::string& out);
+// Only the blocks of `body` (no size word), each on its own, appended to
+// out: a body compressed 32 KiB at a time gives the same bytes as at once.
+HRESULT MsZipCompressBlocks(const uint8_t* body, size_t size, std::string& out);
+constexpr size_t kMsZipBlock = 32768;
 // Decompress `data` (what follows the header); each block's output is the
 // dictionary of the next.
 HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* body);

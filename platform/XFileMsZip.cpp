@@ -18,7 +18,7 @@
 namespace xfile {
 
 namespace {
-constexpr size_t kBlock = 32768;
+constexpr size_t kBlock = kMsZipBlock;
 
 void PutWord(std::string& out, uint16_t v) {
   out.push_back(static_cast<char>(v & 0xFF));
@@ -26,10 +26,8 @@ void PutWord(std::string& out, uint16_t v) {
 }
 }  // namespace
 
-HRESULT MsZipCompress(const uint8_t* body, size_t size, std::string& out) {
+HRESULT MsZipCompressBlocks(const uint8_t* body, size_t size, std::string& out) {
   if (size > kMaxDecompressed) return DXFILEERR_BADVALUE;
-  const uint32_t total = static_cast<uint32_t>(size + 16);
-  out.append(reinterpret_cast<const char*>(&total), 4);
   z_stream zs{};
   if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     return E_OUTOFMEMORY;
@@ -58,6 +56,13 @@ HRESULT MsZipCompress(const uint8_t* body, size_t size, std::string& out) {
   }
   deflateEnd(&zs);
   return hr;
+}
+
+HRESULT MsZipCompress(const uint8_t* body, size_t size, std::string& out) {
+  if (size > kMaxDecompressed) return DXFILEERR_BADVALUE;
+  const uint32_t total = static_cast<uint32_t>(size + 16);
+  out.append(reinterpret_cast<const char*>(&total), 4);
+  return MsZipCompressBlocks(body, size, out);
 }
 
 HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* body) {
