@@ -271,6 +271,9 @@ class TextLexer : public PeekingLexer<TextLexer> {
   }
   void SkipPendingList() {}
 
+  // Counted records come one number at a time in text.
+  size_t TakeCounted(MemberType, uint64_t, std::vector<uint8_t>&) { return 0; }
+
   // Up to `max` plain numbers in a row, converted to `type` and appended to
   // `rec`; stops at anything else (0 when the next token is not a plain
   // number), which the token path then reads.
@@ -433,6 +436,30 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
       m_HasPeek = false;
     }
   }
+  // Up to `items` records of a counted template of 32-bit integers (a count,
+  // then that many values) straight from the integer list being unrolled;
+  // stops before a record that runs past the list's end. 0 when not in an
+  // integer list.
+  size_t TakeCounted(MemberType type, uint64_t items, std::vector<uint8_t>& rec) {
+    if (m_HasPeek || m_ListLeft == 0 || m_ListFloat || PrimitiveSize(type) != 4) return 0;
+    const uint8_t* start = m_P;
+    const uint8_t* p = m_P;
+    uint32_t left = m_ListLeft;
+    size_t taken = 0;
+    while (taken < items && left > 0) {
+      uint32_t n;
+      std::memcpy(&n, p, 4);
+      if (n >= left) break;
+      p += 4ull * (n + 1ull);
+      left -= n + 1;
+      ++taken;
+    }
+    rec.insert(rec.end(), start, p);
+    m_P = p;
+    m_ListLeft = left;
+    return taken;
+  }
+
   // Up to `max` values of the list being unrolled, converted to `type` and
   // appended to `rec`; 0 outside a list.
   size_t TakeNumbers(MemberType type, uint64_t max, std::vector<uint8_t>& rec) {
@@ -1052,6 +1079,10 @@ class Parser {
   // numbers, all of one integer type; read as ParseMembers would.
   HRESULT ReadCounted(MemberType type, uint64_t items, std::vector<uint8_t>& rec) {
     for (uint64_t k = 0; k < items; ++k) {
+      if (const size_t taken = m_Lx.TakeCounted(type, items - k, rec)) {
+        k += taken - 1;
+        continue;
+      }
       uint64_t n = 0;
       if (m_Lx.TakeNumbers(type, 1, rec) == 1) {
         n = RecordedInteger(type, rec);

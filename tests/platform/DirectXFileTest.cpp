@@ -865,6 +865,46 @@ TEST(DirectXFileEncodings, NumberRunsConvertAsSingleValuesDo) {
   EXPECT_EQ(failure, DXFILEERR_PARSEERROR);
 }
 
+// Faces (a count, then that many indices) are taken from integer lists a
+// record at a time; a list may end in the middle of a face and a face may
+// have no corners.
+TEST(DirectXFileEncodings, BinaryFacesMaySpanLists) {
+  Api api;
+  std::string file = "xof 0302bin 0032";
+  auto word = [&](uint16_t w) { file.append(reinterpret_cast<const char*>(&w), 2); };
+  auto dword = [&](uint32_t d) { file.append(reinterpret_cast<const char*>(&d), 4); };
+  word(1); dword(4); file += "Mesh";
+  word(10);
+  word(6); dword(1); dword(4);                          // nVertices
+  word(7); dword(12);
+  for (int k = 0; k < 12; ++k) {
+    const float f = static_cast<float>(k);
+    file.append(reinterpret_cast<const char*>(&f), 4);
+  }
+  // Five faces: (0 1 2), (1 2 3) split after its first index, one without
+  // corners, (3 0 1) split after its count, and a one-corner face.
+  auto list = [&](std::initializer_list<uint32_t> values) {
+    word(6);
+    dword(static_cast<uint32_t>(values.size()));
+    for (uint32_t v : values) dword(v);
+  };
+  list({5, 3, 0, 1, 2, 3, 1});
+  list({2, 3, 0, 3});
+  list({3, 0, 1, 1, 0});
+  word(11);
+  DXFILELOADMEMORY mem{file.data(), static_cast<DWORD>(file.size())};
+  DxFilePtr<IDirectXFileEnumObject> e;
+  ASSERT_EQ(api.file->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e), S_OK);
+  DxFilePtr<IDirectXFileData> mesh;
+  ASSERT_EQ(e->GetNextDataObject(&mesh), S_OK);
+  DWORD size = 0;
+  void* data = nullptr;
+  ASSERT_EQ(mesh->GetData("faces", &size, &data), S_OK);
+  const std::vector<uint32_t> want = {3, 0, 1, 2, 3, 1, 2, 3, 0, 3, 3, 0, 1, 1, 0};
+  ASSERT_EQ(size, want.size() * 4);
+  EXPECT_EQ(std::memcmp(data, want.data(), size), 0);
+}
+
 TEST(DirectXFileEncodings, CompressedFilesSpanManyBlocks) {
   Api api;
   TempDir dir;
