@@ -10,13 +10,13 @@
 #include <unordered_map>
 
 #include "engine/MeshNormals.h"
-#include "engine/Parallel.h"
 #include "engine/RenderEngine.h"
 #include "formats/ReadDirectX.h"
 #include "formats/ReadSPS.h"
 #include "formats/WriteDirectX.h"
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
+#include "platform/Parallel.h"
 #include "platform/Paths.h"
 
 namespace {

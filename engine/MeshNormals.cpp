@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/CMeshObject.h"
-#include "engine/Parallel.h"
+#include "platform/Parallel.h"
 
 namespace {
 
