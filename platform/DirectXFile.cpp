@@ -9,14 +9,16 @@
 #include "platform/DirectXFile.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "platform/XFileModel.h"
 
@@ -471,46 +473,44 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
   size_t m_PackedSize = 0;
 };
 
-// A whole file's bytes: regular files are mapped, anything else is read.
+// A whole file's bytes, read in one go where its size is known. (Not
+// mapped: a file cut short by another program while mapped would kill the
+// process.)
 class FileBytes {
  public:
-  FileBytes() = default;
-  FileBytes(const FileBytes&) = delete;
-  FileBytes& operator=(const FileBytes&) = delete;
-  ~FileBytes() {
-    if (m_Map) ::munmap(m_Map, m_MapSize);
-  }
-
   bool Open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-      void* map = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
-      if (map != MAP_FAILED) {
-        m_Map = map;
-        m_MapSize = static_cast<size_t>(st.st_size);
-        ::close(fd);
-        return true;
-      }
-    }
-    uint8_t chunk[65536];
+    size_t room = 65536;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+      room = static_cast<size_t>(st.st_size) + 1;  // one more, to see the end at once
     for (;;) {
-      const ssize_t n = ::read(fd, chunk, sizeof chunk);
+      if (m_Size == m_Capacity && !Grow(std::max(room, m_Capacity * 2))) break;
+      const ssize_t n = ::read(fd, m_Data.get() + m_Size, m_Capacity - m_Size);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
-      m_Read.insert(m_Read.end(), chunk, chunk + n);
+      m_Size += static_cast<size_t>(n);
     }
     ::close(fd);
     return true;
   }
-  const uint8_t* Data() const { return m_Map ? static_cast<const uint8_t*>(m_Map) : m_Read.data(); }
-  size_t Size() const { return m_Map ? m_MapSize : m_Read.size(); }
+  const uint8_t* Data() const { return m_Data.get(); }
+  size_t Size() const { return m_Size; }
 
  private:
-  void* m_Map = nullptr;
-  size_t m_MapSize = 0;
-  std::vector<uint8_t> m_Read;
+  bool Grow(size_t capacity) {
+    std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[capacity]);
+    if (!bigger) return false;
+    if (m_Size) std::memcpy(bigger.get(), m_Data.get(), m_Size);
+    m_Data = std::move(bigger);
+    m_Capacity = capacity;
+    return true;
+  }
+
+  std::unique_ptr<uint8_t[]> m_Data;
+  size_t m_Size = 0;
+  size_t m_Capacity = 0;
 };
 
 class CDXFile final : public RefCounted<IDirectXFile> {
