@@ -164,6 +164,49 @@ std::string DescribeMemory(IDirectXFile* f, const std::string& bytes, HRESULT* f
   return DescribeFile(f, &mem, DXFILELOAD_FROMMEMORY, failure);
 }
 
+// A binary file image, token by token.
+struct BinaryImage {
+  std::string bytes;
+  explicit BinaryImage(const char* header) : bytes(header) {}
+  void Word(uint16_t w) { bytes.append(reinterpret_cast<const char*>(&w), 2); }
+  void Dword(uint32_t d) { bytes.append(reinterpret_cast<const char*>(&d), 4); }
+  void Name(const std::string& name) {
+    Word(1);
+    Dword(static_cast<uint32_t>(name.size()));
+    bytes += name;
+  }
+  void Integers(std::initializer_list<uint32_t> values) {
+    Word(6);
+    Dword(static_cast<uint32_t>(values.size()));
+    for (uint32_t v : values) Dword(v);
+  }
+  template <class T>
+  void Floats(std::initializer_list<T> values) {
+    Word(7);
+    Dword(static_cast<uint32_t>(values.size()));
+    for (T v : values) bytes.append(reinterpret_cast<const char*>(&v), sizeof v);
+  }
+  void Open() { Word(10); }
+  void Close() { Word(11); }
+};
+
+// The bytes of `member` (null: the whole record) of the first top-level
+// object of a file image; empty, after a failed expectation, when there is
+// none.
+std::string FirstRecord(IDirectXFile* f, const std::string& file, const char* member = nullptr) {
+  DXFILELOADMEMORY mem{file.data(), static_cast<DWORD>(file.size())};
+  DxFilePtr<IDirectXFileEnumObject> e;
+  DxFilePtr<IDirectXFileData> object;
+  DWORD size = 0;
+  void* data = nullptr;
+  if (f->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e) != S_OK || e->GetNextDataObject(&object) != S_OK ||
+      object->GetData(member, &size, &data) != S_OK) {
+    ADD_FAILURE() << "no first record";
+    return {};
+  }
+  return std::string(static_cast<const char*>(data), size);
+}
+
 // --- Building a scene through the save object ---------------------------------------
 
 struct Creator {
@@ -740,47 +783,34 @@ TEST(DirectXFileEncodings, BinaryRunsValuesIntoLists) {
     ASSERT_EQ(save->CreateDataObject(TID_D3DRMMaterial, "M", nullptr, sizeof m, &m, &mat), S_OK);
     ASSERT_EQ(save->SaveData(mat.get()), S_OK);
   }
-  std::string expected = "xof 0302bin 0032";
-  auto word = [&](uint16_t w) { expected.append(reinterpret_cast<const char*>(&w), 2); };
-  auto dword = [&](uint32_t d) { expected.append(reinterpret_cast<const char*>(&d), 4); };
-  word(1); dword(8); expected += "Material";
-  word(1); dword(1); expected += "M";
-  word(10);
-  word(7); dword(11);
-  const float values[11] = {0.5f, 1.0f, 0.0f, 1.0f, 2.0f, 0, 0, 0, 0, 0, 0};
-  expected.append(reinterpret_cast<const char*>(values), sizeof values);
-  word(11);
-  EXPECT_EQ(Slurp(path), expected);
+  BinaryImage expected("xof 0302bin 0032");
+  expected.Name("Material");
+  expected.Name("M");
+  expected.Open();
+  expected.Floats({0.5f, 1.0f, 0.0f, 1.0f, 2.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f});
+  expected.Close();
+  EXPECT_EQ(Slurp(path), expected.bytes);
 }
 
 TEST(DirectXFileEncodings, BinaryFilesWithDoublePrecisionFloats) {
   Api api;
-  std::string file = "xof 0302bin 0064";
-  auto word = [&](uint16_t w) { file.append(reinterpret_cast<const char*>(&w), 2); };
-  auto dword = [&](uint32_t d) { file.append(reinterpret_cast<const char*>(&d), 4); };
-  word(1); dword(4); file += "Mesh";
-  word(10);
-  word(6); dword(1); dword(2);                      // nVertices
-  word(7); dword(6);                                // six doubles
+  BinaryImage file("xof 0302bin 0064");
+  file.Name("Mesh");
+  file.Open();
+  file.Integers({2});                                       // nVertices
   const double v[6] = {1.5, -2.25, 3.0, 0.1, 1e10, -0.0};
-  file.append(reinterpret_cast<const char*>(v), sizeof v);
-  word(6); dword(5); dword(1); dword(3); dword(0); dword(1); dword(1);  // one degenerate face
-  word(11);
-  DXFILELOADMEMORY mem{file.data(), static_cast<DWORD>(file.size())};
-  DxFilePtr<IDirectXFileEnumObject> e;
-  ASSERT_EQ(api.file->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e), S_OK);
-  DxFilePtr<IDirectXFileData> mesh;
-  ASSERT_EQ(e->GetNextDataObject(&mesh), S_OK);
-  DWORD size = 0;
-  void* data = nullptr;
-  ASSERT_EQ(mesh->GetData("vertices", &size, &data), S_OK);
-  ASSERT_EQ(size, 24u);
-  const float* f = static_cast<const float*>(data);
+  file.Floats({v[0], v[1], v[2], v[3], v[4], v[5]});
+  file.Integers({1, 3, 0, 1, 1});                          // one degenerate face
+  file.Close();
+  const std::string vertices = FirstRecord(api.file.get(), file.bytes, "vertices");
+  ASSERT_EQ(vertices.size(), 24u);
+  float f[6];
+  std::memcpy(f, vertices.data(), sizeof f);
   for (int i = 0; i < 6; ++i) EXPECT_FLOAT_EQ(f[i], static_cast<float>(v[i]));
   // The same file with 32-bit floats declared is too short for its lists.
-  file.replace(12, 4, "0032");
+  file.bytes.replace(12, 4, "0032");
   HRESULT failure;
-  DescribeMemory(api.file.get(), file, &failure);
+  DescribeMemory(api.file.get(), file.bytes, &failure);
   EXPECT_EQ(failure, DXFILEERR_PARSEERROR);
 }
 
@@ -798,43 +828,28 @@ TEST(DirectXFileEncodings, NumberRunsConvertAsSingleValuesDo) {
   const float big = std::numeric_limits<float>::max();
   const float inf = std::numeric_limits<float>::infinity();
 
-  std::string binary = "xof 0302bin 0032";
-  auto word = [&](uint16_t w) { binary.append(reinterpret_cast<const char*>(&w), 2); };
-  auto dword = [&](uint32_t d) { binary.append(reinterpret_cast<const char*>(&d), 4); };
-  auto floats = [&](std::initializer_list<float> v) {
-    word(7);
-    dword(static_cast<uint32_t>(v.size()));
-    for (float f : v) binary.append(reinterpret_cast<const char*>(&f), 4);
-  };
-  word(1); dword(3); binary += "Run";
-  word(10);
-  word(6); dword(1); dword(3);                      // n
-  floats({1.5f, inf});                              // f, in two lists
-  floats({-inf});
-  word(6); dword(3); dword(70000); dword(2); dword(3);  // w
-  floats({0.5f, 1.0f, 2.0f});                       // d
-  floats({2.9f, -1.0f, 5e9f});                      // u
-  word(6); dword(9);                                // v, from integers
-  for (uint32_t k = 1; k <= 9; ++k) dword(k);
-  word(11);
+  BinaryImage binary("xof 0302bin 0032");
+  binary.Name("Run");
+  binary.Open();
+  binary.Integers({3});                 // n
+  binary.Floats({1.5f, inf});           // f, in two lists
+  binary.Floats({-inf});
+  binary.Integers({70000, 2, 3});       // w
+  binary.Floats({0.5f, 1.0f, 2.0f});    // d
+  binary.Floats({2.9f, -1.0f, 5e9f});   // u
+  binary.Integers({1, 2, 3, 4, 5, 6, 7, 8, 9});  // v, from integers
+  binary.Close();
 
   const std::string text =
       "xof 0302txt 0032\n"
       "Run { 3; 1.5, 1e39, -1e39;; 70000, 2, 3;; 0.5; 1; 2;; 2.9, -1, 5e9;;"
       " 1;2;3;, 4;5;6;, 7;8;9;; }\n";
 
-  for (const std::string* file : {static_cast<const std::string*>(&binary), &text}) {
-    SCOPED_TRACE(file == &binary ? "binary" : "text");
-    DXFILELOADMEMORY mem{file->data(), static_cast<DWORD>(file->size())};
-    DxFilePtr<IDirectXFileEnumObject> e;
-    ASSERT_EQ(api.file->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e), S_OK);
-    DxFilePtr<IDirectXFileData> run;
-    ASSERT_EQ(e->GetNextDataObject(&run), S_OK);
-    DWORD size = 0;
-    void* data = nullptr;
-    ASSERT_EQ(run->GetData(nullptr, &size, &data), S_OK);
-    ASSERT_EQ(size, 4u + 12 + 6 + 24 + 12 + 36);
-    const uint8_t* at = static_cast<const uint8_t*>(data) + 4;
+  for (const std::string* file : {static_cast<const std::string*>(&binary.bytes), &text}) {
+    SCOPED_TRACE(file == &binary.bytes ? "binary" : "text");
+    const std::string record = FirstRecord(api.file.get(), *file);
+    ASSERT_EQ(record.size(), 4u + 12 + 6 + 24 + 12 + 36);
+    const char* at = record.data() + 4;
     float f[3];
     std::memcpy(f, at, 12);
     EXPECT_EQ(f[0], 1.5f);
@@ -870,39 +885,21 @@ TEST(DirectXFileEncodings, NumberRunsConvertAsSingleValuesDo) {
 // have no corners.
 TEST(DirectXFileEncodings, BinaryFacesMaySpanLists) {
   Api api;
-  std::string file = "xof 0302bin 0032";
-  auto word = [&](uint16_t w) { file.append(reinterpret_cast<const char*>(&w), 2); };
-  auto dword = [&](uint32_t d) { file.append(reinterpret_cast<const char*>(&d), 4); };
-  word(1); dword(4); file += "Mesh";
-  word(10);
-  word(6); dword(1); dword(4);                          // nVertices
-  word(7); dword(12);
-  for (int k = 0; k < 12; ++k) {
-    const float f = static_cast<float>(k);
-    file.append(reinterpret_cast<const char*>(&f), 4);
-  }
+  BinaryImage file("xof 0302bin 0032");
+  file.Name("Mesh");
+  file.Open();
+  file.Integers({4});  // nVertices
+  file.Floats({0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 8.0f, 9.0f, 10.0f, 11.0f});
   // Five faces: (0 1 2), (1 2 3) split after its first index, one without
   // corners, (3 0 1) split after its count, and a one-corner face.
-  auto list = [&](std::initializer_list<uint32_t> values) {
-    word(6);
-    dword(static_cast<uint32_t>(values.size()));
-    for (uint32_t v : values) dword(v);
-  };
-  list({5, 3, 0, 1, 2, 3, 1});
-  list({2, 3, 0, 3});
-  list({3, 0, 1, 1, 0});
-  word(11);
-  DXFILELOADMEMORY mem{file.data(), static_cast<DWORD>(file.size())};
-  DxFilePtr<IDirectXFileEnumObject> e;
-  ASSERT_EQ(api.file->CreateEnumObject(&mem, DXFILELOAD_FROMMEMORY, &e), S_OK);
-  DxFilePtr<IDirectXFileData> mesh;
-  ASSERT_EQ(e->GetNextDataObject(&mesh), S_OK);
-  DWORD size = 0;
-  void* data = nullptr;
-  ASSERT_EQ(mesh->GetData("faces", &size, &data), S_OK);
+  file.Integers({5, 3, 0, 1, 2, 3, 1});
+  file.Integers({2, 3, 0, 3});
+  file.Integers({3, 0, 1, 1, 0});
+  file.Close();
+  const std::string faces = FirstRecord(api.file.get(), file.bytes, "faces");
   const std::vector<uint32_t> want = {3, 0, 1, 2, 3, 1, 2, 3, 0, 3, 3, 0, 1, 1, 0};
-  ASSERT_EQ(size, want.size() * 4);
-  EXPECT_EQ(std::memcmp(data, want.data(), size), 0);
+  ASSERT_EQ(faces.size(), want.size() * 4);
+  EXPECT_EQ(std::memcmp(faces.data(), want.data(), faces.size()), 0);
 }
 
 TEST(DirectXFileEncodings, CompressedFilesSpanManyBlocks) {
