@@ -120,20 +120,27 @@ const std::string& Prepared(int encoding) {
   return files.names[encoding];
 }
 
-void BM_Load(benchmark::State& state) {
+// The four encodings, two seconds each, over wall-clock time.
+void PerEncoding(benchmark::internal::Benchmark* b) {
+  b->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+}
+
+// Times `read(engine, mesh, file)` on a fresh engine for the encoding in
+// range(0). Only the reading is timed: making the engine beforehand and
+// tearing the scene down afterwards are not (nor are they for assimp).
+template <class Read>
+void TimeReads(benchmark::State& state, Read read) {
   ScopedHost host(&g_Host);
   const std::string& file = Prepared(static_cast<int>(state.range(0)));
   const auto bytes = static_cast<int64_t>(std::filesystem::file_size(file));
   long faces = 0;
-  // Only the load is timed: making the engine beforehand and tearing the
-  // scene down afterwards are not (nor are they for assimp).
   for (auto _ : state) {
     state.PauseTiming();
     auto engine = std::make_unique<CRenderEngine>(8);
     engine->Init_RenderEngine(&g_Window);
     CMeshObject* mesh = engine->CreateObject();
     state.ResumeTiming();
-    if (mesh->Load(file) != 0) state.SkipWithError("load failed");
+    if (!read(*engine, mesh, file)) state.SkipWithError("reading failed");
     state.PauseTiming();
     faces = 0;
     for (SimpleNode<CMeshObject>* n = engine->ObjectList().Head(); n; n = n->Next()) faces += n->Node()->GetFaceCount();
@@ -144,33 +151,22 @@ void BM_Load(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * bytes);
   state.SetLabel(kEncodings[state.range(0)]);
 }
-BENCHMARK(BM_Load)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+
+void BM_Load(benchmark::State& state) {
+  TimeReads(state, [](CRenderEngine&, CMeshObject* mesh, const std::string& file) { return mesh->Load(file) == 0; });
+}
+BENCHMARK(BM_Load)->Apply(PerEncoding);
 
 // The reader alone: the file's meshes, materials and textures made through
 // the engine, without the display preparation (normals, view values, face
 // visibility, render groups) that CMeshObject::Load runs afterwards.
 void BM_Read(benchmark::State& state) {
-  ScopedHost host(&g_Host);
-  const std::string& file = Prepared(static_cast<int>(state.range(0)));
-  const auto bytes = static_cast<int64_t>(std::filesystem::file_size(file));
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto engine = std::make_unique<CRenderEngine>(8);
-    engine->Init_RenderEngine(&g_Window);
-    CMeshObject* mesh = engine->CreateObject();
-    state.ResumeTiming();
-    {
-      CReadDirectX reader(engine.get());
-      if (reader.ReadObject(mesh, file) != 0) state.SkipWithError("read failed");
-    }
-    state.PauseTiming();
-    engine.reset();
-    state.ResumeTiming();
-  }
-  state.SetBytesProcessed(state.iterations() * bytes);
-  state.SetLabel(kEncodings[state.range(0)]);
+  TimeReads(state, [](CRenderEngine& engine, CMeshObject* mesh, const std::string& file) {
+    CReadDirectX reader(&engine);
+    return reader.ReadObject(mesh, file) == 0;
+  });
 }
-BENCHMARK(BM_Read)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Read)->Apply(PerEncoding);
 
 void BM_Save(benchmark::State& state) {
   ScopedHost host(&g_Host);
@@ -183,7 +179,7 @@ void BM_Save(benchmark::State& state) {
   state.SetLabel(kEncodings[encoding]);
   std::filesystem::remove(file);
 }
-BENCHMARK(BM_Save)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_Save)->Apply(PerEncoding);
 
 #ifdef ORV_HAVE_ASSIMP
 void BM_AssimpLoad(benchmark::State& state) {
@@ -203,7 +199,7 @@ void BM_AssimpLoad(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * bytes);
   state.SetLabel(kEncodings[state.range(0)]);
 }
-BENCHMARK(BM_AssimpLoad)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_AssimpLoad)->Apply(PerEncoding);
 #endif
 
 }  // namespace
