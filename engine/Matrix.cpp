@@ -326,12 +326,8 @@ D3DMATRIX PivotMatrix(const D3DMATRIX& a, const D3DMATRIX& b, HRESULT* result) {
 // ---------------------------------------------------------------------------
 
 D3DVECTOR TransformVector(const D3DVECTOR& v, const D3DMATRIX& m) {
-  const double x = static_cast<double>(v.x) * m._11 + static_cast<double>(v.y) * m._21 +
-                   static_cast<double>(v.z) * m._31 + m._41;
-  const double y = static_cast<double>(v.x) * m._12 + static_cast<double>(v.y) * m._22 +
-                   static_cast<double>(v.z) * m._32 + m._42;
-  const double z = static_cast<double>(v.x) * m._13 + static_cast<double>(v.y) * m._23 +
-                   static_cast<double>(v.z) * m._33 + m._43;
+  double x, y, z;
+  PointSums(v, m, x, y, z);
   const double w = static_cast<double>(v.x) * m._14 + static_cast<double>(v.y) * m._24 +
                    static_cast<double>(v.z) * m._34 + m._44;
   if (w == 0.0) return ToVector({x, y, z});

@@ -92,6 +92,14 @@ D3DMATRIX& MatrixMult(const D3DMATRIX& a, const D3DMATRIX& b, D3DMATRIX& out);
 // TransformVector with the inverse transpose of m (including its w divide).
 [[nodiscard]] D3DVECTOR TransformNormal(const D3DVECTOR& v, const D3DMATRIX& m);
 
+// The x, y and z sums of (v, 1) · m, in double; TransformVector divides
+// them by w.
+inline void PointSums(const D3DVECTOR& v, const D3DMATRIX& m, double& x, double& y, double& z) {
+  x = static_cast<double>(v.x) * m._11 + static_cast<double>(v.y) * m._21 + static_cast<double>(v.z) * m._31 + m._41;
+  y = static_cast<double>(v.x) * m._12 + static_cast<double>(v.y) * m._22 + static_cast<double>(v.z) * m._32 + m._42;
+  z = static_cast<double>(v.x) * m._13 + static_cast<double>(v.y) * m._23 + static_cast<double>(v.z) * m._33 + m._43;
+}
+
 // TransformVector of many points with one matrix, giving the same values.
 // When the matrix leaves w at 1 (last column 0, 0, 0, 1), finite points skip
 // the divide, which is then exact anyway.
@@ -102,12 +110,8 @@ class PointTransform {
   D3DVECTOR operator()(const D3DVECTOR& v) const {
     if (!m_Affine || !std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z))
       return TransformVector(v, m_M);
-    const double x = static_cast<double>(v.x) * m_M._11 + static_cast<double>(v.y) * m_M._21 +
-                     static_cast<double>(v.z) * m_M._31 + m_M._41;
-    const double y = static_cast<double>(v.x) * m_M._12 + static_cast<double>(v.y) * m_M._22 +
-                     static_cast<double>(v.z) * m_M._32 + m_M._42;
-    const double z = static_cast<double>(v.x) * m_M._13 + static_cast<double>(v.y) * m_M._23 +
-                     static_cast<double>(v.z) * m_M._33 + m_M._43;
+    double x, y, z;
+    PointSums(v, m_M, x, y, z);
     return D3DVECTOR(static_cast<float>(x), static_cast<float>(y), static_cast<float>(z));
   }
 
