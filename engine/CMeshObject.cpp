@@ -699,12 +699,8 @@ namespace {
   return true;
 }
 
-// d3dmath::Cross(p1 - p0, p2 - p0), inline: float edges, products in double.
 [[gnu::always_inline]] inline D3DVECTOR EdgeCross(const D3DVECTOR& p0, const D3DVECTOR& p1, const D3DVECTOR& p2) {
-  const D3DVECTOR a = p1 - p0, b = p2 - p0;
-  const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
-  return D3DVECTOR(static_cast<float>(ay * bz - az * by), static_cast<float>(az * bx - ax * bz),
-                   static_cast<float>(ax * by - ay * bx));
+  return d3dmath::Cross(p1 - p0, p2 - p0);
 }
 
 // Each isometric kind sees along one axis only, as its plane twin does.

@@ -72,7 +72,6 @@ constexpr double kTinyPivot = 1.0e-20f;
 
 // ---------------------------------------------------------------------------
 
-D3DVECTOR Cross(const D3DVECTOR& a, const D3DVECTOR& b) { return ToVector(Cross3(ToVec3(a), ToVec3(b))); }
 
 float Dot(const D3DVECTOR& a, const D3DVECTOR& b) { return static_cast<float>(Dot3(ToVec3(a), ToVec3(b))); }
 

@@ -22,7 +22,13 @@ namespace d3dmath {
 // ---------------------------------------------------------------------------
 // Vector helpers.
 
-[[nodiscard]] D3DVECTOR Cross(const D3DVECTOR& a, const D3DVECTOR& b);  // a × b
+// a × b, with the products in double; inline, as face visibility calls it
+// for every face.
+[[nodiscard]] inline D3DVECTOR Cross(const D3DVECTOR& a, const D3DVECTOR& b) {
+  const double ax = a.x, ay = a.y, az = a.z, bx = b.x, by = b.y, bz = b.z;
+  return D3DVECTOR(static_cast<float>(ay * bz - az * by), static_cast<float>(az * bx - ax * bz),
+                   static_cast<float>(ax * by - ay * bx));
+}
 [[nodiscard]] float Dot(const D3DVECTOR& a, const D3DVECTOR& b);
 [[nodiscard]] float Length(const D3DVECTOR& v);
 // v divided by its length; a zero-length vector gives (0, 0, 0), never NaN.

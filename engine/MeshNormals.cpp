@@ -43,11 +43,6 @@ double AtanNonNegative(double x) {
   return base + (x * (z * p / q) + x + extra);
 }
 
-// The angle at a corner from |e1 x e2| (here twice the face's area, the same
-// at every corner) and e1 . e2; atan2 stays accurate for angles near 0 and
-// near pi, where acos of the cosine does not.
-double CornerAngle(double sine, double cosine) { return PositiveAtan2(sine, cosine); }
-
 }  // namespace
 
 double PositiveAtan2(double y, double x) {
@@ -76,8 +71,11 @@ FaceTerm TermOf(const D3DVECTOR* positions, long vertexCount, const MeshFace& fa
   const double area2 = Length(n);
   if (!(area2 > 0.0) || !std::isfinite(area2)) return term;
   term.normal = {n.x / area2, n.y / area2, n.z / area2};
+  // The angle at each corner from |e1 x e2| (twice the face's area, the same
+  // at every corner) and e1 . e2; an arc tangent stays accurate for angles
+  // near 0 and near pi, where acos of the cosine does not.
   for (int k = 0; k < 3; ++k)
-    term.angle[k] = CornerAngle(area2, Dot(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k])));
+    term.angle[k] = PositiveAtan2(area2, Dot(Sub(*p[(k + 1) % 3], *p[k]), Sub(*p[(k + 2) % 3], *p[k])));
   term.valid = true;
   return term;
 }
