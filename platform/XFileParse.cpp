@@ -1146,28 +1146,10 @@ class Parser {
     }
     uint64_t v;
     if (!TokenToInteger(tok, &v)) return Fail();
-    switch (type) {
-      case MemberType::Word:
-      case MemberType::Sword: {
-        const uint16_t w = static_cast<uint16_t>(v);
-        Append(rec, &w, 2);
-        *intValue = w;
-        break;
-      }
-      case MemberType::Char:
-      case MemberType::Uchar: {
-        const uint8_t b = static_cast<uint8_t>(v);
-        Append(rec, &b, 1);
-        *intValue = b;
-        break;
-      }
-      default: {
-        const uint32_t d = static_cast<uint32_t>(v);
-        Append(rec, &d, 4);
-        *intValue = d;
-        break;
-      }
-    }
+    const size_t at = rec.size();
+    rec.resize(at + PrimitiveSize(type));
+    PutInteger(type, v, rec.data() + at);
+    *intValue = RecordedInteger(type, rec);
     return S_OK;
   }
 
