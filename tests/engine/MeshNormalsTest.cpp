@@ -132,6 +132,35 @@ TEST(MeshNormals, LargeMeshesGiveTheSameBitsAsSmallOnes) {
     ASSERT_EQ(std::memcmp(&together[i], &expected[i], sizeof expected[i]), 0) << "vertex " << i;
 }
 
+// One corner angle is taken as what the other two leave of pi. Thin faces,
+// with their widest corner first, second or third, must still give every
+// corner its weight: a vertex in one face only takes that face's normal, and
+// a vertex shared with a face at right angles mixes the two by corner angle.
+TEST(MeshNormals, ThinFacesWeighEveryCorner) {
+  const D3DVECTOR needle[3] = {D3DVECTOR(0, 0, 0), D3DVECTOR(1, 0, 0), D3DVECTOR(0.5f, 1e-5f, 0)};
+  const D3DVECTOR cap[3] = {D3DVECTOR(0, 0, 0), D3DVECTOR(1, 0, 0), D3DVECTOR(0.5f, 0.01f, 0)};
+  for (const D3DVECTOR* shape : {needle, cap})
+    for (int turn = 0; turn < 3; ++turn) {
+      // Corner k of the face is shape[(k + turn) % 3]; vertex 3 and 4 add a
+      // face in the plane y = 0 at corner 0 of the thin face, at right angles.
+      std::vector<D3DVECTOR> points = {shape[turn % 3], shape[(turn + 1) % 3], shape[(turn + 2) % 3]};
+      const D3DVECTOR at = points[0];
+      points.push_back(at + D3DVECTOR(0, 0, 1));
+      points.push_back(at + D3DVECTOR(-1, 0, 0));
+      const std::vector<MeshFace> faces = {F(0, 1, 2), F(0, 3, 4)};
+      const std::vector<D3DVECTOR> normals = ComputeVertexNormals(points, faces);
+      SCOPED_TRACE(turn);
+      ExpectNear(normals[1], D3DVECTOR(0, 0, 1));
+      ExpectNear(normals[2], D3DVECTOR(0, 0, 1));
+      // Corner 0's angle in the thin face, from its two edges.
+      const D3DVECTOR a = points[1] - at, b = points[2] - at;
+      const double angle = std::atan2(d3dmath::Length(d3dmath::Cross(a, b)), d3dmath::Dot(a, b));
+      const double right = 1.57079632679489661923;  // the other face's corner at vertex 0, normal (0, -1, 0)
+      const double length = std::hypot(angle, right);
+      ExpectNear(normals[0], D3DVECTOR(0, static_cast<float>(-right / length), static_cast<float>(angle / length)));
+    }
+}
+
 TEST(MeshNormals, CornerAnglesMatchTheLibraryArcTangent) {
   std::mt19937_64 random(5);
   std::uniform_real_distribution<double> unit(-1.0, 1.0);
