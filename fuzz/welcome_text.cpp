@@ -2,15 +2,10 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <unistd.h>
 
 #include "app/MemorySettingsStore.h"
 #include "app/WelcomeText.h"
-
-namespace {
-using MemoryStore = MemorySettingsStore;
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CString wrapped = WrapReadmeText(std::string_view(reinterpret_cast<const char*>(data), size));
@@ -26,7 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fwrite(data + 4, 1, size - 4, file);
   std::fclose(file);
 
-  MemoryStore store;
+  MemorySettingsStore store;
   CTipOfTheDay probe(store, path);  // stores the time stamp
   store.ints["Tip/FilePos"] = position;
   CTipOfTheDay tips(store, path);

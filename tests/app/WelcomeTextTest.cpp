@@ -3,14 +3,11 @@
 #include <QTemporaryDir>
 #include <filesystem>
 #include <fstream>
-#include <map>
 
 #include "app/MemorySettingsStore.h"
 #include "app/WelcomeText.h"
 
 namespace {
-
-using MemoryStore = MemorySettingsStore;
 
 CString Repeat(char c, size_t n) { return CString(n, c); }
 
@@ -72,7 +69,7 @@ class TipsTest : public ::testing::Test {
     return path;
   }
   QTemporaryDir m_Dir;
-  MemoryStore store;
+  MemorySettingsStore store;
 };
 
 TEST_F(TipsTest, SkipsCommentsAndBlankStartsAndWrapsToTheTop) {
@@ -166,7 +163,7 @@ TEST(DataFiles, ShippedTipsAndReadmeAreFoundAndReadable) {
     }
   }
 
-  MemoryStore store;
+  MemorySettingsStore store;
   CTipOfTheDay tips(store, tipsPath);
   CString first = tips.NextTip();
   EXPECT_FALSE(first.empty());
