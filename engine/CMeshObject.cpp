@@ -1,6 +1,7 @@
 #include "engine/CMeshObject.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -23,6 +24,17 @@ namespace {
 
 // Whole-mesh passes use every core from this many vertices or faces on.
 constexpr long kParallelGrain = 16384;
+
+// The engine's isometric projections (xy, xz, yz) as point transforms;
+// identities without an engine, where the view code leaves them unused.
+std::array<d3dmath::PointTransform, 3> IsoTransforms(const CRenderEngine* engine) {
+  if (!engine) {
+    const d3dmath::PointTransform identity(d3dmath::IdentityMatrix());
+    return {identity, identity, identity};
+  }
+  const d3dmath::IsometricProjections& iso = engine->IsometricMatrices();
+  return {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz), d3dmath::PointTransform(iso.yz)};
+}
 
 int g_ScaleAboutParent = 0;
 
@@ -214,13 +226,15 @@ D3DVECTOR CMeshObject::WorldVertex(long i) const {
 // ---------------------------------------------------------------------------
 // Vertices
 
-long CMeshObject::AddVertex(float x, float y, float z) {
+MeshVertex CMeshObject::LocalVertex(float x, float y, float z) const {
   MeshVertex v;
   v.x = x - m_Position.x;
   v.y = y - m_Position.y;
   v.z = z - m_Position.z;
-  return AppendVertex(v);
+  return v;
 }
+
+long CMeshObject::AddVertex(float x, float y, float z) { return AppendVertex(LocalVertex(x, y, z)); }
 
 long CMeshObject::AddVertices(const float* xyz, long count) {
   if (count <= 0) return count == 0 ? m_VertexCount : -1;
@@ -228,11 +242,7 @@ long CMeshObject::AddVertices(const float* xyz, long count) {
   if (!ReserveSpace(m_VertexCount + count, m_FaceCapacity)) return -1;
   const long first = m_VertexCount;
   for (long k = 0; k < count; ++k) {
-    MeshVertex& v = m_Vertices[first + k];
-    v = MeshVertex();
-    v.x = xyz[k * 3] - m_Position.x;
-    v.y = xyz[k * 3 + 1] - m_Position.y;
-    v.z = xyz[k * 3 + 2] - m_Position.z;
+    m_Vertices[first + k] = LocalVertex(xyz[k * 3], xyz[k * 3 + 1], xyz[k * 3 + 2]);
     m_VertexFlags[first + k] = 0;
   }
   m_VertexCount += count;
@@ -717,11 +727,9 @@ void CMeshObject::CalculateOwnVisibleFaces() {
     D3DVECTOR p[4];
   };
   std::vector<ViewCorners> corners(static_cast<size_t>(m_VertexCount));
-  const d3dmath::IsometricProjections* iso = m_Engine ? &m_Engine->IsometricMatrices() : nullptr;
   // Without an engine the isometric corners are neither made nor used.
-  const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso ? iso->xy : d3dmath::IdentityMatrix()),
-                                                 d3dmath::PointTransform(iso ? iso->xz : d3dmath::IdentityMatrix()),
-                                                 d3dmath::PointTransform(iso ? iso->yz : d3dmath::IdentityMatrix())};
+  const bool iso = m_Engine != nullptr;
+  const std::array<d3dmath::PointTransform, 3> transforms = IsoTransforms(m_Engine);
   ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
     for (long i = from; i < to; ++i) {
       const D3DVECTOR v(m_Vertices[i].x, m_Vertices[i].y, m_Vertices[i].z);
@@ -1642,16 +1650,11 @@ bool HasViewValues(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kin
 
 LONG CMeshObject::RecalcViews(int a, int b, int c, int d) {
   const float zoom = m_Engine ? m_Engine->GetZoom() : 1.0f;
-  if (m_Engine) {
-    const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
-    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz),
-                                                   d3dmath::PointTransform(iso.yz)};
-    ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
-      for (long i = from; i < to; ++i) StoreViews(WorldVertex(i), i, zoom, transforms);
-    });
-  } else {
-    for (long i = 0; i < m_VertexCount; ++i) StoreViews(WorldVertex(i), i, zoom, nullptr);
-  }
+  const std::array<d3dmath::PointTransform, 3> transforms = IsoTransforms(m_Engine);
+  const d3dmath::PointTransform* iso = m_Engine ? transforms.data() : nullptr;
+  ParallelFor(m_VertexCount, kParallelGrain, [&](long from, long to) {
+    for (long i = from; i < to; ++i) StoreViews(WorldVertex(i), i, zoom, iso);
+  });
   for (SimpleNode<CMeshObject>* n = m_Children.Head(); n; n = n->Next()) {
     const LONG result = n->Node()->RecalcViews(a, b, c, d);
     if (result != 0) return result;
@@ -1667,14 +1670,8 @@ LONG CMeshObject::CalcView(long vertex, int a, int b, int c, int d) {
 LONG CMeshObject::CalcViewCoordinates(const D3DVECTOR& w, long vertex, int, int, int, int) {
   if (!ValidVertex(vertex)) return E_FAIL;
   const float zoom = m_Engine ? m_Engine->GetZoom() : 1.0f;
-  if (m_Engine) {
-    const d3dmath::IsometricProjections& iso = m_Engine->IsometricMatrices();
-    const d3dmath::PointTransform transforms[3] = {d3dmath::PointTransform(iso.xy), d3dmath::PointTransform(iso.xz),
-                                                   d3dmath::PointTransform(iso.yz)};
-    StoreViews(w, vertex, zoom, transforms);
-  } else {
-    StoreViews(w, vertex, zoom, nullptr);
-  }
+  const std::array<d3dmath::PointTransform, 3> transforms = IsoTransforms(m_Engine);
+  StoreViews(w, vertex, zoom, m_Engine ? transforms.data() : nullptr);
   return 0;
 }
 

@@ -466,6 +466,8 @@ class CMeshObject : public CFrameObject {
   // the "Out of memory!" message.
   bool ResizeArrays(long vertexCapacity, long faceCapacity);
   long AppendVertex(const MeshVertex& stored);
+  // A vertex record for world position (x, y, z): stored relative to the mesh.
+  MeshVertex LocalVertex(float x, float y, float z) const;
   D3DVECTOR WorldVertex(long i) const;
   LONG SetVertexBit(long i, unsigned short bit, bool on);
   LONG SetFaceBit(long f, unsigned short bit, bool on);
