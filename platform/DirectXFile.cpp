@@ -478,22 +478,30 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
 // process.)
 class FileBytes {
  public:
-  bool Open(const char* path) {
+  // S_OK with every byte read; DXFILEERR_FILENOTFOUND when the file cannot
+  // be opened, E_OUTOFMEMORY or DXFILEERR_BADFILE when it cannot be read
+  // whole.
+  HRESULT Open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return DXFILEERR_FILENOTFOUND;
     struct stat st {};
     size_t room = 65536;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
       room = static_cast<size_t>(st.st_size) + 1;  // one more, to see the end at once
+    HRESULT hr = S_OK;
     for (;;) {
-      if (m_Size == m_Capacity && !Grow(std::max(room, m_Capacity * 2))) break;
+      if (m_Size == m_Capacity && !Grow(std::max(room, m_Capacity * 2))) {
+        hr = E_OUTOFMEMORY;
+        break;
+      }
       const ssize_t n = ::read(fd, m_Data.get() + m_Size, m_Capacity - m_Size);
       if (n < 0 && errno == EINTR) continue;
+      if (n < 0) hr = DXFILEERR_BADFILE;
       if (n <= 0) break;
       m_Size += static_cast<size_t>(n);
     }
     ::close(fd);
-    return true;
+    return hr;
   }
   const uint8_t* Data() const { return m_Data.get(); }
   size_t Size() const { return m_Size; }
@@ -525,7 +533,7 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (loadOptions == DXFILELOAD_FROMFILE) {
-      if (!fileBytes.Open(static_cast<const char*>(source))) return DXFILEERR_FILENOTFOUND;
+      if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) return hr;
       data = fileBytes.Data();
       size = fileBytes.Size();
     } else if (loadOptions == DXFILELOAD_FROMMEMORY) {

@@ -1065,6 +1065,10 @@ TEST(DirectXFileInput, HostileCountsDepthsAndGarbage) {
   }
   DxFilePtr<IDirectXFileEnumObject> e;
   EXPECT_EQ(api.file->CreateEnumObject("/no/such/file.x", DXFILELOAD_FROMFILE, &e), DXFILEERR_FILENOTFOUND);
+  // A path that opens but cannot be read (a directory) is a read failure,
+  // not an empty file.
+  EXPECT_EQ(api.file->CreateEnumObject(fs::temp_directory_path().c_str(), DXFILELOAD_FROMFILE, &e),
+            DXFILEERR_BADFILE);
 }
 
 // --- Files written by other programs -----------------------------------------------------
