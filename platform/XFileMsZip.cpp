@@ -19,7 +19,6 @@
 namespace xfile {
 
 namespace {
-constexpr size_t kBlock = kMsZipBlock;
 
 void PutWord(std::string& out, uint16_t v) {
   out.push_back(static_cast<char>(v & 0xFF));
@@ -32,10 +31,10 @@ HRESULT MsZipCompressBlocks(const uint8_t* body, size_t size, std::string& out) 
   z_stream zs{};
   if (deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
     return E_OUTOFMEMORY;
-  std::vector<uint8_t> buf(deflateBound(&zs, kBlock));
+  std::vector<uint8_t> buf(deflateBound(&zs, kMsZipBlock));
   HRESULT hr = S_OK;
-  for (size_t at = 0; at < size; at += kBlock) {
-    const size_t n = std::min(kBlock, size - at);
+  for (size_t at = 0; at < size; at += kMsZipBlock) {
+    const size_t n = std::min(kMsZipBlock, size - at);
     deflateReset(&zs);
     zs.next_in = const_cast<Bytef*>(body + at);
     zs.avail_in = static_cast<uInt>(n);
@@ -81,7 +80,7 @@ struct Block {
 bool InflateBlock(z_stream& zs, const uint8_t* data, const Block& b, uint8_t* body, bool dictionary) {
   if (inflateReset(&zs) != Z_OK) return false;
   if (dictionary && b.out > 0) {
-    const size_t dict = std::min(b.out, kBlock);
+    const size_t dict = std::min(b.out, kMsZipBlock);
     if (inflateSetDictionary(&zs, body + b.out - dict, static_cast<uInt>(dict)) != Z_OK) return false;
   }
   zs.next_in = const_cast<Bytef*>(data + b.in);
@@ -115,7 +114,7 @@ HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* 
     std::memcpy(&packed, data + at + 2, 2);
     // Deflate expands at most about 1032:1, so no block (and no size field)
     // can make the body much larger than that times the input.
-    if (raw > kBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' || size - at - 4 < packed ||
+    if (raw > kMsZipBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' || size - at - 4 < packed ||
         raw > (packed - 2u) * 1032u + 258u || produced + raw > expected)
       return DXFILEERR_BADFILE;
     blocks.push_back({at + 6, packed - 2u, produced, raw});
