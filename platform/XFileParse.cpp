@@ -1037,14 +1037,8 @@ class Parser {
         if (FAILED(hr)) return hr;
         continue;
       }
-      // Single numbers (array sizes among them) take the bulk path too when
-      // they can; the value is read back from the record.
-      if (m.type != MemberType::String && m_Lx.TakeNumbers(m.type, 1, rec) == 1) {
-        m_Values[base + i] = RecordedInteger(m.type, rec);
-        continue;
-      }
       uint64_t v = 0;
-      HRESULT hr = ReadPrimitive(m.type, rec, &v);
+      HRESULT hr = ReadSingle(m.type, rec, &v);
       if (FAILED(hr)) return hr;
       m_Values[base + i] = v;
     }
@@ -1075,6 +1069,16 @@ class Parser {
     }
   }
 
+  // One value, as ReadPrimitive reads it. Numbers (array sizes among them)
+  // take the bulk path when they can; the value is read back from the record.
+  HRESULT ReadSingle(MemberType type, std::vector<uint8_t>& rec, uint64_t* value) {
+    if (type != MemberType::String && m_Lx.TakeNumbers(type, 1, rec) == 1) {
+      *value = RecordedInteger(type, rec);
+      return S_OK;
+    }
+    return ReadPrimitive(type, rec, value);
+  }
+
   // `items` records of a counted template: each a count, then that many
   // numbers, all of one integer type; read as ParseMembers would.
   HRESULT ReadCounted(MemberType type, uint64_t items, std::vector<uint8_t>& rec) {
@@ -1084,14 +1088,10 @@ class Parser {
         continue;
       }
       uint64_t n = 0;
-      if (m_Lx.TakeNumbers(type, 1, rec) == 1) {
-        n = RecordedInteger(type, rec);
-      } else {
-        HRESULT hr = ReadPrimitive(type, rec, &n);
-        if (FAILED(hr)) return hr;
-      }
+      HRESULT hr = ReadSingle(type, rec, &n);
+      if (FAILED(hr)) return hr;
       if (n > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
-      HRESULT hr = ReadRun(type, n, rec);
+      hr = ReadRun(type, n, rec);
       if (FAILED(hr)) return hr;
     }
     return S_OK;
