@@ -3,16 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <vector>
-#include <limits>
-#include <bit>
 #include <array>
+#include <bit>
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
 #include <utility>
+#include <vector>
 
 using namespace d3dmath;
 
