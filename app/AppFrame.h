@@ -74,6 +74,11 @@ class IAppFrame : public CFrameRefreshFlags {
   virtual void AddToRecentFileList(const CString& path) {}
 
   // --- editing state ---------------------------------------------------------
+  // The view type of editing pane 0, 1 or 2, or -1 when there is no such pane.
+  virtual int PaneViewType(int pane) { return -1; }
+  // A model was opened at start-up: the panes centre on the scene and zoom
+  // to show all of it.
+  virtual void FitViewsToScene() {}
   // The active mesh changed: pane captions and the Workspace selection.
   virtual void ActiveObjectChanged(CMeshObject* mesh) {}
   // Ends any tool action under way in the editing panes.

@@ -1,7 +1,11 @@
 #include "app/MainFrame.h"
 
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <cstdio>
 #include <QProgressBar>
@@ -10,10 +14,14 @@
 #include <QSplitter>
 #include <QStatusBar>
 
+#include "app/CaptionWindow.h"
+#include "app/SceneApp.h"
 #include "app/WelcomeDialogs.h"
 #include "app/WelcomeText.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
+#include "views/ViewPane.h"
+#include "views/ViewProperties.h"
 
 CMainFrame* g_OrvaneMainWnd = nullptr;
 
@@ -46,11 +54,43 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   m_Rows = new QSplitter(Qt::Vertical, this);
   m_Columns[0] = new QSplitter(Qt::Horizontal, m_Rows);
   m_Columns[1] = new QSplitter(Qt::Horizontal, m_Rows);
-  const char* titles[4] = {"XY", "XZ", "YZ", "Render"};
-  for (int i = 0; i < 4; ++i) {
-    m_Panes[i] = MakePlaceholderPane(titles[i]);
-    m_Columns[i < 2 ? 0 : 1]->addWidget(m_Panes[i]);
+  ViewWindow::CreateDrawPens();
+  for (int i = 0; i < VIEW_PANE_COUNT; ++i) {
+    auto* holder = new QWidget;
+    auto* layout = new QVBoxLayout(holder);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    m_PaneTitles[i] = new QLabel;
+    m_PaneTitles[i]->setContentsMargins(4, 1, 4, 1);
+    layout->addWidget(m_PaneTitles[i]);
+    m_EditPanes[i] = new ViewPane(this, i);
+    layout->addWidget(m_EditPanes[i], 1);
+    m_Panes[i] = holder;
+    ViewPane* pane = m_EditPanes[i];
+    connect(pane, &ViewPane::cursorMoved, this,
+            [this, pane](const QPoint& pixel, bool shift) { OnCursorMoved(pane, pixel, shift); });
+    connect(pane, &ViewPane::pressed, this, [this] { m_FitPending = false; });
+    connect(pane, &ViewPane::resized, this, [this] {
+      if (m_FitPending) FitToScene();
+    });
   }
+  m_Panes[3] = MakePlaceholderPane("Render");
+  for (int i = 0; i < 4; ++i) m_Columns[i < 2 ? 0 : 1]->addWidget(m_Panes[i]);
+  // The splitter is fixed: the panes share the window in equal parts.
+  for (QSplitter* splitter : {m_Rows, m_Columns[0], m_Columns[1]}) {
+    splitter->setChildrenCollapsible(false);
+    splitter->setHandleWidth(3);
+  }
+  SetActiveRenderView(&m_EditPanes[0]->View());
+
+  m_Caption = new CaptionWindow;
+  m_CaptionDock = new QDockWidget("Positions", this);
+  m_CaptionDock->setObjectName("Positions");
+  m_CaptionDock->setWidget(m_Caption);
+  addDockWidget(Qt::LeftDockWidgetArea, m_CaptionDock);
+  CSceneApp* app = CSceneApp::Get();
+  m_CaptionDock->setVisible(!app || app->GetDisplayRuler() == 1);
+  BuildPanesMenu();
   setCentralWidget(m_Rows);
   m_Progress = new QProgressBar;
   m_Progress->setRange(0, 100);
@@ -65,10 +105,22 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
 
 CMainFrame::~CMainFrame() {
   if (m_Splash) m_Splash->close();
+  // The panes are destroyed with the child widgets, after this frame.
+  for (ViewPane* pane : m_EditPanes)
+    if (pane) pane->View().DetachFrame();
+  m_ActiveView = nullptr;
   if (g_OrvaneMainWnd == this) g_OrvaneMainWnd = nullptr;
 }
 
 QWidget* CMainFrame::Pane(int index) const { return (index >= 0 && index < 4) ? m_Panes[index] : nullptr; }
+
+ViewPane* CMainFrame::EditPane(int index) const {
+  return (index >= 0 && index < VIEW_PANE_COUNT) ? m_EditPanes[index] : nullptr;
+}
+
+QString CMainFrame::PaneTitle(int index) const {
+  return (index >= 0 && index < VIEW_PANE_COUNT && m_PaneTitles[index]) ? m_PaneTitles[index]->text() : QString();
+}
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
   if (m_Splash) m_Splash->close();
@@ -200,7 +252,241 @@ void CMainFrame::RenderOnce() {
 }
 
 void CMainFrame::RedrawPane(int view) {
-  if (view < 0 || view > 2) return;
+  if (view < 0 || view >= VIEW_PANE_COUNT) return;
   ++m_Redraws[view];
-  m_Panes[view]->update();
+  if (CRenderVieuw* pane = m_EditPanes[view] ? &m_EditPanes[view]->View() : nullptr) pane->Update(nullptr);
+}
+
+void CMainFrame::RedrawAxes(int view) {
+  if (view >= 0 && view < VIEW_PANE_COUNT && m_Views[view]) m_Views[view]->DrawAxesRecursion();
+}
+
+void CMainFrame::RedrawLights(int view) {
+  if (view >= 0 && view < VIEW_PANE_COUNT && m_Views[view]) m_Views[view]->DrawLights(nullptr);
+}
+
+int CMainFrame::PaneViewType(int pane) {
+  return (pane >= 0 && pane < VIEW_PANE_COUNT && m_Views[pane]) ? m_Views[pane]->GetViewType() : -1;
+}
+
+void CMainFrame::ActiveObjectChanged(CMeshObject*) {
+  if (m_Caption) m_Caption->Update();
+}
+
+// ---------------------------------------------------------------------------
+// Panes
+
+void CMainFrame::SetView(int index, ViewWindow* view) {
+  if (index < 0 || index >= VIEW_PANE_COUNT) return;
+  m_Views[index] = view;
+}
+
+void CMainFrame::SetActiveRenderView(ViewWindow* view) {
+  if (view == m_ActiveView) return;
+  m_ActiveView = view;
+  // The axis indicator shows which pane is active.
+  SetNeedUpdate(1);
+  for (int i = 0; i < VIEW_PANE_COUNT; ++i)
+    if (m_PaneTitles[i]) m_PaneTitles[i]->setStyleSheet(m_Views[i] && m_Views[i] == view ? "font-weight: bold" : "");
+}
+
+ICaptionWindow* CMainFrame::GetCaptionWindow() { return m_Caption; }
+
+void CMainFrame::SetPaneTitle(ViewWindow* view, const CString& title) {
+  for (int i = 0; i < VIEW_PANE_COUNT; ++i)
+    if (m_Views[i] == view && m_PaneTitles[i]) m_PaneTitles[i]->setText(ToQt(title));
+}
+
+void CMainFrame::OnCommand(int id) {
+  CSceneApp* app = CSceneApp::Get();
+  switch (id) {
+    case ID_TOOL_CENTER:
+      if (app) app->CurrentObjectAction(ID_TOOL_CENTER);
+      statusBar()->showMessage("Center the display on mouseclick");
+      break;
+    case ID_VIEW_WORKSPACE:
+      // The Workspace window; until it exists the Positions window stands
+      // in as the frame's one docked window.
+      if (m_CaptionDock) m_CaptionDock->setVisible(!m_CaptionDock->isVisible());
+      break;
+    case 33015: OnViewSettings(); break;
+    default: OnPaneCommand(id); break;
+  }
+}
+
+void CMainFrame::RemoveCursorLines() {
+  for (ViewWindow* view : m_Views)
+    if (view) view->RemoveCursorLines(nullptr);
+}
+
+void CMainFrame::DrawCursorLines() {
+  for (ViewWindow* view : m_Views)
+    if (view) view->DrawCursorLines(nullptr);
+}
+
+void CMainFrame::OnCursorMoved(ViewPane* pane, const QPoint& pixel, bool shift) {
+  RemoveCursorLines();
+  const CPoint point(pixel.x(), pixel.y());
+  pane->View().UpdateCaption(&point, shift ? 1 : 0);
+  DrawCursorLines();
+}
+
+namespace {
+struct PaneCommand {
+  int id;
+  const char* text;
+  const char* tip;
+};
+// The type commands, then the hidden-face switches, then the 3-D view.
+const PaneCommand kPaneCommands[] = {
+    {ID_VIEW_TYPE_XY, "&XY View", "Show XY view in this pane"},
+    {ID_VIEW_TYPE_XZ, "X&Z View", "Show XZ view in this pane"},
+    {ID_VIEW_TYPE_YZ, "&YZ View", "Show YZ view in this pane"},
+    {0, nullptr, nullptr},
+    {ID_VIEW_TYPE_ISO_XY, "Isometric X&Y", "Show Isometric XY view in pane"},
+    {ID_VIEW_TYPE_ISO_XZ, "Isometric XZ", "Show Isometric XZ  view in pane"},
+    {ID_VIEW_TYPE_ISO_YZ, "Isometric YZ", "Show Isometric YZ  view in pane"},
+    {0, nullptr, nullptr},
+    {ID_HIDDEN_FACES_XY, "Hidden Faces in XY", "Toggle draw hidden faces in XY View"},
+    {ID_HIDDEN_FACES_XZ, "Hidden Faces in XZ", "Toggle draw hidden faces in XZ View"},
+    {ID_HIDDEN_FACES_YZ, "Hidden Faces in YZ", "Toggle draw hidden faces in YZ View"},
+    {0, nullptr, nullptr},
+    {ID_RENDER_OBJECTS, "&Render Objects", "Render all objects in the selected pane"},
+};
+
+int TypeOfCommand(int id) {
+  switch (id) {
+    case ID_VIEW_TYPE_XY: return VIEW_TYPE_XY;
+    case ID_VIEW_TYPE_XZ: return VIEW_TYPE_XZ;
+    case ID_VIEW_TYPE_YZ: return VIEW_TYPE_YZ;
+    case ID_VIEW_TYPE_ISO_XY: return VIEW_TYPE_ISO_XY;
+    case ID_VIEW_TYPE_ISO_XZ: return VIEW_TYPE_ISO_XZ;
+    case ID_VIEW_TYPE_ISO_YZ: return VIEW_TYPE_ISO_YZ;
+    default: return -1;
+  }
+}
+
+int HiddenFacesTypeOfCommand(int id) {
+  switch (id) {
+    case ID_HIDDEN_FACES_XY: return VIEW_TYPE_XY;
+    case ID_HIDDEN_FACES_XZ: return VIEW_TYPE_XZ;
+    case ID_HIDDEN_FACES_YZ: return VIEW_TYPE_YZ;
+    default: return -1;
+  }
+}
+}  // namespace
+
+void CMainFrame::BuildPanesMenu() {
+  m_PanesMenu = menuBar()->addMenu("&Panes");
+  for (const PaneCommand& c : kPaneCommands) {
+    if (!c.text) {
+      m_PanesMenu->addSeparator();
+      continue;
+    }
+    QAction* action = m_PanesMenu->addAction(c.text);
+    action->setCheckable(true);
+    action->setStatusTip(c.tip);
+    action->setData(c.id);
+    connect(action, &QAction::triggered, this, [this, id = c.id] { OnPaneCommand(id); });
+  }
+  m_PanesMenu->addSeparator();
+  QAction* settings = m_PanesMenu->addAction("&Settings...");
+  settings->setStatusTip("Properties for views");
+  connect(settings, &QAction::triggered, this, [this] { OnViewSettings(); });
+  connect(m_PanesMenu, &QMenu::aboutToShow, this, [this] {
+    for (QAction* action : m_PanesMenu->actions()) {
+      if (!action->data().isValid()) continue;
+      const int id = action->data().toInt();
+      action->setChecked(IsPaneCommandChecked(id));
+      action->setEnabled(IsPaneCommandEnabled(id));
+    }
+  });
+}
+
+void CMainFrame::OnPaneCommand(int id) {
+  CSceneApp* app = CSceneApp::Get();
+  if (const int type = TypeOfCommand(id); type >= 0) {
+    auto* view = dynamic_cast<CRenderVieuw*>(m_ActiveView);
+    if (!view) return;
+    view->SetViewType(type);
+    view->Update(nullptr);
+    return;
+  }
+  if (const int type = HiddenFacesTypeOfCommand(id); type >= 0) {
+    if (!app) return;
+    app->SetHiddenFaces(type, app->GetHiddenFaces(type) ? 0 : 1);
+    SetNeedUpdate(1);
+  }
+  // Render Objects hands the pane to its display device, which the panes
+  // do not have yet: the command stays disabled.
+}
+
+bool CMainFrame::IsPaneCommandChecked(int id) {
+  if (const int type = TypeOfCommand(id); type >= 0) return m_ActiveView && m_ActiveView->GetViewType() == type;
+  if (const int type = HiddenFacesTypeOfCommand(id); type >= 0) {
+    CSceneApp* app = CSceneApp::Get();
+    return app && app->GetHiddenFaces(type) == 0;
+  }
+  if (id == ID_RENDER_OBJECTS) return m_ActiveView && m_ActiveView->GetDraw3DEnv() == 1;
+  return false;
+}
+
+bool CMainFrame::IsPaneCommandEnabled(int id) {
+  if (id == ID_RENDER_OBJECTS) return false;
+  return TypeOfCommand(id) < 0 || m_ActiveView != nullptr;
+}
+
+void CMainFrame::OnViewSettings() {
+  if (m_Unattended) return;
+  ViewProperties sheet(this);
+  if (sheet.exec() == QDialog::Accepted) {
+    for (ViewPane* pane : m_EditPanes)
+      if (pane) pane->Redraw();
+    if (m_Caption) m_Caption->Update();
+  }
+}
+
+void CMainFrame::FitViewsToScene() {
+  m_FitPending = true;
+  FitToScene();
+}
+
+bool CMainFrame::FitToScene() {
+  CSceneApp* app = CSceneApp::Get();
+  CRenderEngine* engine = app ? app->Engine() : nullptr;
+  if (!engine) return false;
+  bool any = false;
+  CD3DBox scene;
+  for (SimpleNode<CMeshObject>* n = app->GetLoadedObjectList().Head(); n; n = n->Next()) {
+    const CD3DBox& box = n->Node()->GetObjectBox();
+    if (box.m_Min.x > box.m_Max.x || box.m_Min.y > box.m_Max.y || box.m_Min.z > box.m_Max.z) continue;
+    if (!any) {
+      scene = box;
+      any = true;
+      continue;
+    }
+    scene.m_Min = D3DVECTOR(std::min(scene.m_Min.x, box.m_Min.x), std::min(scene.m_Min.y, box.m_Min.y),
+                            std::min(scene.m_Min.z, box.m_Min.z));
+    scene.m_Max = D3DVECTOR(std::max(scene.m_Max.x, box.m_Max.x), std::max(scene.m_Max.y, box.m_Max.y),
+                            std::max(scene.m_Max.z, box.m_Max.z));
+  }
+  if (!any) return false;
+  float zoom = 0;
+  for (ViewWindow* view : m_Views) {
+    if (!view) continue;
+    if (view->ClientWidth() <= 0 || view->ClientHeight() <= 0) return false;
+    const float z = view->FitZoom(scene, 0.8f);
+    if (z > 0 && (zoom == 0 || z < zoom)) zoom = z;
+  }
+  engine->SetScrollPos(D3DVECTOR((scene.m_Min.x + scene.m_Max.x) / 2, (scene.m_Min.y + scene.m_Max.y) / 2,
+                                 (scene.m_Min.z + scene.m_Max.z) / 2));
+  if (zoom > 0 && zoom != engine->GetZoom()) {
+    engine->SetZoom(zoom);
+    for (SimpleNode<CMeshObject>* n = app->GetLoadedObjectList().Head(); n; n = n->Next())
+      n->Node()->RecalcViews(1, 1, 1, 1);
+    SetZoomEditControlText(engine->GetZoom());
+  }
+  if (m_Caption) m_Caption->Update();
+  SetNeedUpdate(1);
+  return true;
 }

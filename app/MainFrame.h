@@ -10,19 +10,40 @@
 #include <memory>
 
 #include "app/AppFrame.h"
+#include "views/ViewWindow.h"
 
+class CaptionWindow;
+class QAction;
+class QDockWidget;
+class QLabel;
+class QMenu;
 class QProgressBar;
 class QSplitter;
 class QtWindowAdapter;
+class ViewPane;
 
-class CMainFrame : public QMainWindow, public IAppFrame {
+class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   Q_OBJECT
  public:
   explicit CMainFrame(QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // The four panes, row by row: XY, XZ, YZ and the rendered view.
+  // The four panes, row by row: XY, XZ, YZ and the rendered view (the
+  // editing panes with their titles).
   QWidget* Pane(int index) const;
+  // Editing pane 0, 1 or 2 (null for any other index).
+  ViewPane* EditPane(int index) const;
+  CaptionWindow* Caption() const { return m_Caption; }
+  QDockWidget* CaptionDock() const { return m_CaptionDock; }
+  // The title shown over editing pane 0, 1 or 2.
+  QString PaneTitle(int index) const;
+
+  // --- pane commands (on the active pane) ------------------------------------------
+  void OnPaneCommand(int id);
+  bool IsPaneCommandChecked(int id);
+  bool IsPaneCommandEnabled(int id);
+  // The Properties for views sheet (33015).
+  void OnViewSettings();
   // An unattended run (--quit-after-start) never waits for a person: message
   // boxes go to standard error and take their most cautious answer (OK,
   // No, Cancel).
@@ -57,15 +78,46 @@ class CMainFrame : public QMainWindow, public IAppFrame {
   bool RenderViewVisible() override;
   void RenderOnce() override;
   void RedrawPane(int view) override;
+  void RedrawAxes(int view) override;
+  void RedrawLights(int view) override;
+  int PaneViewType(int pane) override;
+  void FitViewsToScene() override;
+  void ActiveObjectChanged(CMeshObject* mesh) override;
+
+  // --- IPaneFrame ---------------------------------------------------------------
+  void SetView(int index, ViewWindow* view) override;
+  ViewWindow* GetActiveRenderView() override { return m_ActiveView; }
+  void SetActiveRenderView(ViewWindow* view) override;
+  ICaptionWindow* GetCaptionWindow() override;
+  void SetPaneTitle(ViewWindow* view, const CString& title) override;
+  void OnCommand(int id) override;
+  // The cursor lines of all three panes.
+  void RemoveCursorLines();
+  void DrawCursorLines();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
   void Tile();
+  void BuildPanesMenu();
+  void OnCursorMoved(ViewPane* pane, const QPoint& pixel, bool shift);
+  // Centres the panes on the loaded meshes and zooms to show them whole;
+  // false while the panes have no size yet.
+  bool FitToScene();
 
   bool m_Unattended = false;
   QWidget* m_Panes[4] = {};
+  ViewPane* m_EditPanes[VIEW_PANE_COUNT] = {};
+  QLabel* m_PaneTitles[VIEW_PANE_COUNT] = {};
+  ViewWindow* m_Views[VIEW_PANE_COUNT] = {};
+  ViewWindow* m_ActiveView = nullptr;
+  CaptionWindow* m_Caption = nullptr;
+  QDockWidget* m_CaptionDock = nullptr;
+  QMenu* m_PanesMenu = nullptr;
+  // Set when a model opened at start-up: the panes fit it as they take
+  // their size, until the user first works in one.
+  bool m_FitPending = false;
   QSplitter* m_Rows = nullptr;
   QSplitter* m_Columns[2] = {};
   QProgressBar* m_Progress = nullptr;

@@ -219,6 +219,7 @@ void CSceneApp::CheckForOpen(const CCommandLineInfo& commandLine) {
   mesh->SetDisplayName();
   if (m_pFrame) {
     m_pFrame->AddToRecentFileList(commandLine.m_strFileName);
+    m_pFrame->FitViewsToScene();
     m_pFrame->SetNeedUpdate(1);
   }
 }

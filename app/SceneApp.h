@@ -191,6 +191,7 @@ class CSceneApp : public IHost {
   HRESULT AddUndoAction(CAction* action) override;
   void CheckUndoList(CFrameObject* item) override;
   void RecalcLoadedMeshViews() override;
+  int GetPaneViewType(int pane) override { return m_pFrame ? m_pFrame->PaneViewType(pane) : -1; }
 
  private:
   void ReadSettings();

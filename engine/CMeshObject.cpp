@@ -1632,19 +1632,19 @@ LONG CMeshObject::MergeVertices(float tolerance) {
 
 namespace {
 
-// zoom × coordinate truncated towards zero, minus 2. Products that are not
-// numbers count as 0 and those beyond the 32-bit range are held at its ends,
-// so corrupt or huge coordinates cannot overflow.
-int32_t ViewValue(float zoom, float coordinate) {
+// zoom × coordinate truncated towards zero, moved by `offset`: −2 across and
+// +2 up, so that GetViewX and GetViewY both give the top left corner of the
+// vertex's four-pixel square, two pixels left of and above the point itself.
+// Products that are not numbers count as 0 and those beyond the 32-bit range
+// are held at its ends, so corrupt or huge coordinates cannot overflow.
+int32_t ViewValue(float zoom, float coordinate, int offset) {
   const double v = static_cast<double>(zoom) * static_cast<double>(coordinate);
-  if (std::isnan(v)) return -2;
-  constexpr double lo = static_cast<double>(INT32_MIN) + 2.0;
-  constexpr double hi = static_cast<double>(INT32_MAX);
+  if (std::isnan(v)) return offset;
+  const double lo = static_cast<double>(INT32_MIN) + std::max(0, -offset);
+  const double hi = static_cast<double>(INT32_MAX) - std::max(0, offset);
   // The conversion itself truncates towards zero.
-  return static_cast<int32_t>(std::clamp(v, lo, hi)) - 2;
+  return static_cast<int32_t>(std::clamp(v, lo, hi)) + offset;
 }
-
-bool HasViewValues(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kind != 3 && kind != 7; }
 
 }  // namespace
 
@@ -1677,8 +1677,8 @@ LONG CMeshObject::CalcViewCoordinates(const D3DVECTOR& w, long vertex, int, int,
 
 void CMeshObject::StoreViews(const D3DVECTOR& w, long vertex, float zoom, const d3dmath::PointTransform* iso) {
   auto store = [&](int kind, float x, float y) {
-    m_ViewX[kind][vertex] = ViewValue(zoom, x);
-    m_ViewY[kind][vertex] = ViewValue(zoom, y);
+    m_ViewX[kind][vertex] = ViewValue(zoom, x, -2);
+    m_ViewY[kind][vertex] = ViewValue(zoom, y, 2);
   };
   store(0, w.x, w.y);
   store(1, w.x, w.z);
@@ -1696,22 +1696,22 @@ void CMeshObject::StoreViews(const D3DVECTOR& w, long vertex, float zoom, const 
 }
 
 int CMeshObject::GetViewValueX(int kind, long vertex) const {
-  return HasViewValues(kind) && ValidVertex(vertex) ? m_ViewX[kind][vertex] : 0;
+  return ViewKindStored(kind) && ValidVertex(vertex) ? m_ViewX[kind][vertex] : 0;
 }
 
 int CMeshObject::GetViewValueY(int kind, long vertex) const {
-  return HasViewValues(kind) && ValidVertex(vertex) ? m_ViewY[kind][vertex] : 0;
+  return ViewKindStored(kind) && ValidVertex(vertex) ? m_ViewY[kind][vertex] : 0;
 }
 
 int CMeshObject::GetViewX(int pane, int kind, long vertex) {
-  if (!HasViewValues(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
+  if (!ViewKindStored(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
   LONG cx = 0, cy = 0;
   if (m_Engine) m_Engine->GetViewCenter(pane, &cx, &cy);
   return static_cast<int>(static_cast<int64_t>(cx) + m_ViewX[kind][vertex]);
 }
 
 int CMeshObject::GetViewY(int pane, int kind, long vertex) {
-  if (!HasViewValues(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
+  if (!ViewKindStored(kind) || !ValidVertex(vertex) || pane < 0 || pane > 3) return 0;
   LONG cx = 0, cy = 0;
   if (m_Engine) m_Engine->GetViewCenter(pane, &cx, &cy);
   return static_cast<int>(static_cast<int64_t>(cy) - m_ViewY[kind][vertex]);

@@ -369,8 +369,10 @@ class CMeshObject : public CFrameObject {
 
   // --- view coordinates of the editing panes ----------------------------------
   // Per vertex and view kind: zoom × coordinate, truncated towards zero
-  // (values beyond the 32-bit range are held at its ends), minus 2.
-  // The arguments play no part.
+  // (values beyond the 32-bit range are held at its ends), minus 2 for X and
+  // plus 2 for Y, so that GetViewX and GetViewY are the top left corner of
+  // the vertex's 4 × 4 square, centred on the point. The arguments play no
+  // part.
   LONG RecalcViews(int, int, int, int);
   LONG CalcView(long vertex, int, int, int, int);
   LONG CalcViewCoordinates(const D3DVECTOR& world, long vertex, int, int, int, int);
@@ -381,6 +383,14 @@ class CMeshObject : public CFrameObject {
   // The stored values themselves (0 where there is none).
   int GetViewValueX(int kind, long vertex) const;
   int GetViewValueY(int kind, long vertex) const;
+  // The arrays behind the accessors, for passes over every vertex or face
+  // (the editing panes' redraw): GetVertexCount or GetFaceCount entries.
+  // The view arrays are null for kinds without values.
+  const int32_t* ViewValuesX(int kind) const { return ViewKindStored(kind) ? m_ViewX[kind].data() : nullptr; }
+  const int32_t* ViewValuesY(int kind) const { return ViewKindStored(kind) ? m_ViewY[kind].data() : nullptr; }
+  const MeshFace* FaceData() const { return m_Faces.data(); }
+  const unsigned short* FaceFlagData() const { return m_FaceFlags.data(); }
+  const unsigned short* VertexFlagData() const { return m_VertexFlags.data(); }
 
   // --- render data -----------------------------------------------------------------
   // Deletes the render groups and makes the vertex buffer again from the
@@ -458,6 +468,7 @@ class CMeshObject : public CFrameObject {
   friend class CTexture;
   void Initialise();
   bool ValidVertex(long i) const { return i >= 0 && i < m_VertexCount; }
+  static bool ViewKindStored(int kind) { return kind >= 0 && kind < MESH_VIEW_KINDS && kind != 3 && kind != 7; }
   bool ValidFace(long f) const { return f >= 0 && f < m_FaceCount; }
   // Grows vertex and face arrays together by one step; false (after the
   // out-of-memory message) when that fails.

@@ -64,28 +64,31 @@ class MeshRenderTest : public EngineTest {
 
 // --- view coordinates --------------------------------------------------------------
 
-TEST_F(MeshRenderTest, ViewValuesAreZoomTimesCoordinateTruncatedMinusTwo) {
+TEST_F(MeshRenderTest, ViewValuesAreZoomTimesCoordinateTruncatedTwoLeftAndTwoUp) {
   struct Case {
     float zoom;
     D3DVECTOR world;
     int kind;
     int x, y;
   };
+  // X is the product less 2 and Y the product plus 2: screen y grows
+  // downwards, so both put the vertex square's corner up and to the left.
   // Isometric rows: XY turns about y by 60° then about x by 30°, XZ about z
   // by 60° then x by 30°, YZ about z by 60° then y by 30°; at zoom 7 the
   // point 3 along an axis lands at 10.5 and 9.09.
   const Case cases[] = {
-      {10, {1.25f, -0.55f, 3}, 0, 10, -7},  // -5.5 truncates to -5
-      {10, {1.25f, -0.55f, 3}, 1, 10, 28},
-      {10, {1.25f, -0.55f, 3}, 2, -7, 28},
-      {1, {0.99f, -0.99f, 0}, 0, -2, -2},  // towards zero, not down
-      {2.5f, {-3, 4, -1.3f}, 1, -9, -5},
-      {7, {3, 0, 0}, 4, 8, 7},
-      {7, {0, 3, 0}, 4, -2, 16},
-      {7, {3, 0, 0}, 5, 8, 7},
-      {7, {0, 3, 0}, 6, 8, 7},
+      {10, {1.25f, -0.55f, 3}, 0, 10, -3},  // -5.5 truncates to -5
+      {10, {1.25f, -0.55f, 3}, 1, 10, 32},
+      {10, {1.25f, -0.55f, 3}, 2, -7, 32},
+      {1, {0.99f, -0.99f, 0}, 0, -2, 2},  // towards zero, not down
+      {2.5f, {-3, 4, -1.3f}, 1, -9, -1},
+      {7, {3, 0, 0}, 4, 8, 11},
+      {7, {0, 3, 0}, 4, -2, 20},
+      {7, {3, 0, 0}, 5, 8, 11},
+      {7, {0, 3, 0}, 6, 8, 11},
       // Beyond the 32-bit range the values stay at its ends.
-      {32768, {1e30f, -1e30f, 0}, 0, std::numeric_limits<int32_t>::max() - 2, std::numeric_limits<int32_t>::min()},
+      {32768, {1e30f, -1e30f, 0}, 0, std::numeric_limits<int32_t>::max() - 2,
+       std::numeric_limits<int32_t>::min() + 2},
   };
   for (const Case& c : cases) {
     engine->SetZoom(c.zoom);
@@ -105,13 +108,13 @@ TEST_F(MeshRenderTest, ViewsFollowZoomPositionAndPaneCentres) {
   const long w = child->AddVertex(1, 1, 1);
   engine->SetViewCenter(1, 200, 150);
   EXPECT_EQ(m->GetViewX(1, 0, v), 210);
-  EXPECT_EQ(m->GetViewY(1, 0, v), 157);  // screen y grows downwards
+  EXPECT_EQ(m->GetViewY(1, 0, v), 153);  // screen y grows downwards
 
   // Views of the whole tree follow a zoom change; the mesh position counts.
   engine->SetZoom(20);
   ASSERT_EQ(m->RecalcViews(1, 1, 1, 1), 0);
   EXPECT_EQ(m->GetViewValueX(0, v), 23);
-  EXPECT_EQ(child->GetViewValueY(2, w), 18);
+  EXPECT_EQ(child->GetViewValueY(2, w), 22);
   m->SetPosition(D3DVECTOR(1, 0, 0), 0);
   EXPECT_EQ(m->GetViewValueX(0, v), 43);
 

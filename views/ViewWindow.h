@@ -1,0 +1,232 @@
+// The editing panes: what they draw and how pane pixels and scene
+// coordinates map onto each other.
+//
+// A pane shows the whole scene as a wireframe in one of six view types:
+// 0 XY, 1 XZ, 2 YZ (looking along z, y or x) and 4, 5, 6 their isometric
+// forms. Every element (grid, meshes, lights, axes, boxes, connections,
+// cursor lines) is placed by one mapping: a scene point whose pair for the
+// pane's type is (h, v) lands at (cx + trunc(zoom·h), cy − trunc(zoom·v)),
+// (cx, cy) being the pane's view centre, where the engine shows the scroll
+// position.
+//
+// The class holds no widget. It draws into its back buffer (or a canvas a
+// caller passes, as tests do); the Qt pane (ViewPane) shows the back buffer
+// and feeds size, mouse and key events in.
+#pragma once
+
+#include <QImage>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "platform/D3DTypes.h"
+#include "views/ViewCanvas.h"
+
+class CFrameObject;
+class CMeshObject;
+class CD3DBox;
+class Camera;
+class CSceneApp;
+class CRenderEngine;
+class ViewWindow;
+
+// View types of the panes.
+constexpr int VIEW_TYPE_XY = 0;
+constexpr int VIEW_TYPE_XZ = 1;
+constexpr int VIEW_TYPE_YZ = 2;
+constexpr int VIEW_TYPE_ISO_XY = 4;
+constexpr int VIEW_TYPE_ISO_XZ = 5;
+constexpr int VIEW_TYPE_ISO_YZ = 6;
+constexpr int VIEW_PANE_COUNT = 3;
+
+// Pane commands.
+constexpr int ID_VIEW_TYPE_XY = 33078;
+constexpr int ID_VIEW_TYPE_XZ = 33079;
+constexpr int ID_VIEW_TYPE_YZ = 33083;
+constexpr int ID_VIEW_TYPE_ISO_XY = 33110;
+constexpr int ID_VIEW_TYPE_ISO_XZ = 33113;
+constexpr int ID_VIEW_TYPE_ISO_YZ = 33112;
+constexpr int ID_HIDDEN_FACES_XY = 33101;
+constexpr int ID_HIDDEN_FACES_XZ = 33103;
+constexpr int ID_HIDDEN_FACES_YZ = 33102;
+constexpr int ID_RENDER_OBJECTS = 33082;
+constexpr int ID_TOOL_CENTER = 32911;
+constexpr int ID_VIEW_WORKSPACE = 32785;
+
+// The background of the panes.
+constexpr COLORREF VIEW_BACKGROUND = 0xC0C0C0;
+
+// The "Positions" read-out, as the panes feed it.
+class ICaptionWindow {
+ public:
+  virtual ~ICaptionWindow() = default;
+  virtual void SetCursorPosX(float x) = 0;
+  virtual void SetCursorPosY(float y) = 0;
+  virtual void SetCursorPosZ(float z) = 0;
+  virtual void Update() = 0;
+};
+
+// What the panes ask of the main frame.
+class IPaneFrame {
+ public:
+  virtual ~IPaneFrame() = default;
+  // Registers pane `index` (0 to 2).
+  virtual void SetView(int index, ViewWindow* view) {}
+  virtual ViewWindow* GetActiveRenderView() { return nullptr; }
+  virtual void SetActiveRenderView(ViewWindow* view) {}
+  virtual ICaptionWindow* GetCaptionWindow() { return nullptr; }
+  // The title shown over the pane.
+  virtual void SetPaneTitle(ViewWindow* view, const CString& title) {}
+  // A main-frame command run from a pane (the keys "." and Alt+0).
+  virtual void OnCommand(int id) {}
+};
+
+// The largest r with r·r ≤ n, by digits over bit pairs.
+uint32_t isqrt(uint32_t n);
+
+class ViewWindow {
+ public:
+  explicit ViewWindow(IPaneFrame* frame = nullptr);
+  virtual ~ViewWindow();
+  ViewWindow(const ViewWindow&) = delete;
+  ViewWindow& operator=(const ViewWindow&) = delete;
+
+  virtual void SetViewID(int id) { m_ViewID = id; }
+  int GetViewID() const { return m_ViewID; }
+  virtual void SetViewType(int type) { m_ViewType = type; }
+  int GetViewType() const { return m_ViewType; }
+  void SetDraw3DEnv(int on) { m_Draw3DEnv = on; }
+  int GetDraw3DEnv() const { return m_Draw3DEnv; }
+  const CString& AxisLabelH() const { return m_AxisLabelH; }
+  const CString& AxisLabelV() const { return m_AxisLabelV; }
+  IPaneFrame* Frame() const { return m_Frame; }
+  // The frame is going away before the pane: the pane stops calling it.
+  void DetachFrame() { m_Frame = nullptr; }
+  static bool IsIsometric(int type) { return type >= VIEW_TYPE_ISO_XY && type <= VIEW_TYPE_ISO_YZ; }
+
+  // --- pens shared by all panes ------------------------------------------------
+  // Takes the application's twelve colours.
+  static void CreateDrawPens();
+  static void ReleaseDrawPens();
+  static COLORREF m_BlackPen, m_GreyPen, m_GridPen, m_SelectPen, m_LockColor;
+  static COLORREF m_NormalVertexColor, m_SelectVertexColor, m_NormalFaceColor, m_SelectFaceColor;
+  static COLORREF m_NormalAxisColor, m_SelectAxisColor, m_NormalTextureColor, m_SelectTextureColor;
+  static COLORREF m_NormalConnectionColor, m_SelectConnectionColor;
+
+  // --- cursor state shared by all panes ----------------------------------------
+  static float m_CursorX, m_CursorY, m_CursorZ;
+  static float m_CursorXOld, m_CursorYOld, m_CursorZOld;
+  // The vertices picked so far for a new face (-1: none).
+  static long m_ActiveFaceVertex1, m_ActiveFaceVertex2, m_ActiveFaceVertex3;
+
+  // --- drawing passes ---------------------------------------------------------------
+  // Each takes a canvas, or null for the pane's own back buffer (shown on
+  // the screen afterwards).
+  void ClearWindow(IViewCanvas* dc);
+  void DrawGrid(IViewCanvas* dc);
+  void DrawAxis(IViewCanvas* dc);
+  void DrawAxis3D(IViewCanvas* dc);
+  void Draw_Arrow_Axes(IViewCanvas* dc, int x0, int y0, int x1, int y1, const CString* label);
+  void DrawLights(IViewCanvas* dc);
+  void DrawCameras(IViewCanvas* dc);
+  void DrawCameraBox(IViewCanvas* dc, Camera* camera);
+  void DrawPaths(IViewCanvas* dc) {}
+  void DrawPointList(CMeshObject* mesh, IViewCanvas* dc);
+  void DrawPointListRecursion(CMeshObject* mesh, IViewCanvas* dc);
+  void DrawBoundingBox(CMeshObject* mesh, IViewCanvas* dc, const D3DVECTOR* offset);
+  void DrawBoundingBox(CMeshObject* mesh, const CD3DBox* box, IViewCanvas* dc, const D3DVECTOR* offset);
+  void DrawObjectAxis(IViewCanvas* dc, CFrameObject* item, const D3DMATRIX& axes, int scaled);
+  void DrawAxesRecursion();
+  void DrawChildAxesRecursion(IViewCanvas* dc, CMeshObject* mesh);
+  void DrawChildConnections(CMeshObject* mesh, IViewCanvas* dc);
+  void DrawChildConnectionsRecursion(CMeshObject* mesh, IViewCanvas* dc);
+  void DrawCursorLines(IViewCanvas* dc);
+  void RemoveCursorLines(IViewCanvas* dc);
+
+  // --- coordinates ---------------------------------------------------------------
+  // The cursor read-out from a pane pixel; Shift (depth 1) also reads the
+  // third coordinate from the vertical position. A null point only sends
+  // the current values on.
+  void UpdateCaption(const CPoint* point, int depth);
+  // The scene coordinates of a pixel: the pane's pair into *a and *b (either
+  // may be null). With both null the pane is recentred on the pixel instead.
+  // False where the view type gives no coordinates (isometric XZ and YZ).
+  bool GetCoordinates(const CPoint& point, float* a, float* b);
+  // The pane's pair (h, v) of a scene point (projected first in the
+  // isometric types).
+  void Pair(const D3DVECTOR& p, float* h, float* v) const;
+  // The pixel of a scene point.
+  CPoint Place(const D3DVECTOR& p) const;
+  // The pixel of an offset already in pixels from the scene origin.
+  CPoint PlacePixels(const D3DVECTOR& offset) const;
+  // The zoom at which the box fills `fill` (0 to 1) of the pane, either
+  // way; 0 when the pane has no size or the box no extent in it.
+  float FitZoom(const CD3DBox& box, float fill) const;
+
+  // --- back buffer and snapshot ----------------------------------------------------
+  // What the pane shows.
+  const QImage& BackBuffer() const { return m_BackBuffer; }
+  // The grey snapshot the tools restore while they drag.
+  const QImage& Snapshot() const { return m_Snapshot; }
+  int CreateBitmap();
+  void DeleteOldBitMap();
+  void Blit_RenderBitmap(IViewCanvas* dc);
+  void Copy_RenderBitmap(IViewCanvas* dc);
+  void Clear_RenderBitmap();
+  // Called after drawing into the back buffer: the widget repaints.
+  void SetRepaintHook(std::function<void()> hook) { m_Repaint = std::move(hook); }
+
+  // --- events -------------------------------------------------------------------------
+  int ClientWidth() const { return m_ClientWidth; }
+  int ClientHeight() const { return m_ClientHeight; }
+  virtual void OnSize(int width, int height);
+  // A key typed into the pane; true when the pane used it.
+  bool OnChar(int key, bool alt);
+
+ protected:
+  // A canvas for one pass: the caller's, or one on the back buffer that
+  // shows itself when the pass ends.
+  class PassCanvas {
+   public:
+    PassCanvas(ViewWindow& view, IViewCanvas* given);
+    ~PassCanvas();
+    IViewCanvas* operator->() const { return m_Canvas; }
+    IViewCanvas& operator*() const { return *m_Canvas; }
+    explicit operator bool() const { return m_Canvas != nullptr; }
+    IViewCanvas* get() const { return m_Canvas; }
+
+   private:
+    ViewWindow& m_View;
+    IViewCanvas* m_Canvas = nullptr;
+    bool m_Own = false;
+  };
+
+  CSceneApp* App() const;
+  CRenderEngine* Engine() const;
+  void Repaint() const {
+    if (m_Repaint) m_Repaint();
+  }
+  bool IsActiveView() const;
+  // Pixel of a scene pair under this pane's mapping.
+  CPoint PlacePair(float h, float v) const;
+  void PushFaces(CMeshObject* mesh, bool selected, std::vector<CanvasSegment>& out) const;
+  void DrawVertices(CMeshObject* mesh, IViewCanvas& dc);
+  void DrawCursorLinesAt(IViewCanvas& dc, float x, float y, float z);
+
+  IPaneFrame* m_Frame;
+  int m_ViewID = -1;
+  int m_ViewType = -1;
+  int m_Draw3DEnv = 0;
+  CString m_AxisLabelH = "1";
+  CString m_AxisLabelV = "2";
+  int m_FirstActionDraw = 1;
+  int m_ClientWidth = 0;
+  int m_ClientHeight = 0;
+  QImage m_BackBuffer;
+  QImage m_Snapshot;
+  std::function<void()> m_Repaint;
+  // Scratch buffers of the mesh passes, kept between redraws.
+  std::vector<CanvasSegment> m_Segments;
+  std::vector<CRect> m_Rects;
+  std::vector<CRect> m_Rings[2];
+};
