@@ -35,6 +35,7 @@ class QImageCanvas : public IViewCanvas {
   void Line(int x0, int y0, int x1, int y1) override;
   void Lines(const CanvasSegment* segments, size_t count) override;
   void Polygon(const CanvasPoint* points, size_t count, bool filled) override;
+  void Triangles(const CanvasPoint* corners, size_t count) override;
   void Ellipse(const CRect& rect, COLORREF fill) override;
   void Text(int x, int y, const CString& text, COLORREF background) override;
   int TextHeight(const CString& text) override;

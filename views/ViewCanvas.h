@@ -54,6 +54,8 @@ class IViewCanvas {
   // A closed outline through the points with the current pen; `filled` also
   // fills its inside with the pen colour.
   virtual void Polygon(const CanvasPoint* points, size_t count, bool filled) = 0;
+  // Filled triangles, three corners each, outlined with the pen.
+  virtual void Triangles(const CanvasPoint* corners, size_t count) = 0;
   // An ellipse in the rectangle, filled with `fill` and outlined with the pen.
   virtual void Ellipse(const CRect& rect, COLORREF fill) = 0;
   // Text with its top left corner at (x, y), the pen colour on an opaque

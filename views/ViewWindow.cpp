@@ -326,16 +326,25 @@ void ViewWindow::DrawAxis3D(IViewCanvas* given) {
   }
 }
 
-void ViewWindow::Draw_Arrow_Axes(IViewCanvas* dc, int x0, int y0, int x1, int y1, const CString* label) {
-  if (!dc || (x0 == x1 && y0 == y1)) return;
-  dc->Line(x0, y0, x1, y1);
+bool ViewWindow::ArrowHead(int x0, int y0, int x1, int y1, CanvasPoint head[3], int* ux, int* uy) {
+  if (x0 == x1 && y0 == y1) return false;
   const int64_t dx = int64_t{x1} - x0, dy = int64_t{y1} - y0;
   const uint64_t n = static_cast<uint64_t>(dx * dx + dy * dy);
   const int64_t length = n <= UINT32_MAX ? isqrt(static_cast<uint32_t>(n)) : static_cast<int64_t>(std::sqrt(double(n)));
-  const int ux = length ? static_cast<int>(dx * 6 / length) : 1;
-  const int uy = length ? static_cast<int>(dy * 6 / length) : 1;
-  const int a = (-uy) >> 1, b = ux >> 1;  // halves rounded down
-  const CanvasPoint head[3] = {{x1 + a, y1 + b}, {x1 - a, y1 - b}, {x1 + ux, y1 + uy}};
+  *ux = length ? static_cast<int>(dx * 6 / length) : 1;
+  *uy = length ? static_cast<int>(dy * 6 / length) : 1;
+  const int a = (-*uy) >> 1, b = *ux >> 1;  // halves rounded down
+  head[0] = {x1 + a, y1 + b};
+  head[1] = {x1 - a, y1 - b};
+  head[2] = {x1 + *ux, y1 + *uy};
+  return true;
+}
+
+void ViewWindow::Draw_Arrow_Axes(IViewCanvas* dc, int x0, int y0, int x1, int y1, const CString* label) {
+  CanvasPoint head[3];
+  int ux = 0, uy = 0;
+  if (!dc || !ArrowHead(x0, y0, x1, y1, head, &ux, &uy)) return;
+  dc->Line(x0, y0, x1, y1);
   dc->Polygon(head, 3, true);
   if (label && !label->empty())
     dc->Text(x1 + 3 * ux, y1 + 3 * uy - dc->TextHeight(*label), *label, VIEW_BACKGROUND);
@@ -477,14 +486,28 @@ void ViewWindow::DrawVertices(CMeshObject* mesh, IViewCanvas& dc) {
     m_Rects.clear();
     m_Rings[0].clear();  // drawn first
     m_Rings[1].clear();
-    std::vector<long>* arrows = nullptr;
-    std::vector<long> normalVertices;
-    if (selected && normals) arrows = &normalVertices;
+    const bool arrows = selected && normals;
+    m_Segments.clear();
+    m_Heads.clear();
     for (long v = 0; v < count; ++v) {
       const unsigned short f = flags[v];
       if ((f & VERTEX_HIDDEN) || ((f & VERTEX_SELECTED) != 0) != selected) continue;
       const int x = Clamped(int64_t{cx} + vx[v]), y = Clamped(int64_t{cy} - vy[v]);
-      if (arrows) arrows->push_back(v);
+      if (arrows) {
+        // The normal, 10 pixels a unit, from the vertex's point.
+        D3DVECTOR n;
+        CanvasPoint head[3];
+        int ux, uy;
+        float nh, nv;
+        if (mesh->GetVertexNormal(v, &n) == 0) {
+          Pair(n, &nh, &nv);
+          const int x1 = x + 2 + Trunc(10.0 * nh), y1 = y + 2 - Trunc(10.0 * nv);
+          if (ArrowHead(x + 2, y + 2, x1, y1, head, &ux, &uy)) {
+            m_Segments.push_back({x + 2, y + 2, x1, y1});
+            m_Heads.insert(m_Heads.end(), head, head + 3);
+          }
+        }
+      }
       // Squares wholly off the pane need not be drawn.
       if (x + 6 < 0 || y + 6 < 0 || x - 2 >= w || y - 2 >= h) continue;
       const CRect square(x, y, x + 4, y + 4);
@@ -499,17 +522,11 @@ void ViewWindow::DrawVertices(CMeshObject* mesh, IViewCanvas& dc) {
     dc.FillRects(m_Rings[0].data(), m_Rings[0].size(), selected ? m_LockColor : m_SelectFaceColor);
     dc.FillRects(m_Rings[1].data(), m_Rings[1].size(), selected ? m_SelectFaceColor : m_LockColor);
     dc.FillRects(m_Rects.data(), m_Rects.size(), selected ? m_SelectVertexColor : m_NormalVertexColor);
-    if (arrows && !arrows->empty()) {
+    if (!m_Segments.empty()) {
       const COLORREF previous = dc.PenColor();
       dc.SetPen(m_SelectVertexColor);
-      for (long v : *arrows) {
-        D3DVECTOR n;
-        if (mesh->GetVertexNormal(v, &n) != 0) continue;
-        float nh, nv;
-        Pair(n, &nh, &nv);
-        const int x = Clamped(int64_t{cx} + vx[v] + 2), y = Clamped(int64_t{cy} - vy[v] + 2);
-        Draw_Arrow_Axes(&dc, x, y, x + Trunc(10.0 * nh), y - Trunc(10.0 * nv), nullptr);
-      }
+      dc.Lines(m_Segments.data(), m_Segments.size());
+      dc.Triangles(m_Heads.data(), m_Heads.size() / 3);
       dc.SetPen(previous);
     }
   }

@@ -212,6 +212,10 @@ class ViewWindow {
   void PushFaces(CMeshObject* mesh, bool selected, std::vector<CanvasSegment>& out) const;
   void DrawVertices(CMeshObject* mesh, IViewCanvas& dc);
   void DrawCursorLinesAt(IViewCanvas& dc, float x, float y, float z);
+  // The head of an arrow from (x0, y0) to (x1, y1), and the unit step
+  // (6 pixels along the arrow) labels are placed by. False when the ends
+  // coincide.
+  static bool ArrowHead(int x0, int y0, int x1, int y1, CanvasPoint head[3], int* ux, int* uy);
 
   IPaneFrame* m_Frame;
   int m_ViewID = -1;
@@ -229,4 +233,5 @@ class ViewWindow {
   std::vector<CanvasSegment> m_Segments;
   std::vector<CRect> m_Rects;
   std::vector<CRect> m_Rings[2];
+  std::vector<CanvasPoint> m_Heads;
 };

@@ -52,6 +52,9 @@ class RecordingCanvas : public IViewCanvas {
     op.filled = filled;
     ops.push_back(op);
   }
+  void Triangles(const CanvasPoint* corners, size_t count) override {
+    for (size_t i = 0; i < count; ++i) Polygon(corners + 3 * i, 3, true);
+  }
   void Ellipse(const CRect& rect, COLORREF fill) override {
     Op op = Make(Kind::Ellipse);
     op.rect = rect;

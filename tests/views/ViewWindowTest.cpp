@@ -160,11 +160,17 @@ TEST_F(ViewWindowTest, GridLinesEveryZoomTimesGridSizeThroughTheOrigin) {
   EXPECT_EQ(dc.ops[0].fill, VIEW_BACKGROUND);
   auto grid = dc.LinesIn(7895160);
   std::vector<int> xs, ys;
-  for (const auto* op : grid) (op->points[0].x == op->points[1].x ? xs : ys).push_back(op->points[0].x == op->points[1].x ? op->points[0].x : op->points[0].y);
+  for (const auto* op : grid) {
+    const bool vertical = op->points[0].x == op->points[1].x;
+    if (vertical) {
+      xs.push_back(op->points[0].x);
+      EXPECT_EQ(op->points[1].y - op->points[0].y, 299);  // the full height
+    } else {
+      ys.push_back(op->points[0].y);
+    }
+  }
   EXPECT_EQ(xs, (std::vector<int>{0, 100, 200, 300}));
   EXPECT_EQ(ys, (std::vector<int>{50, 150, 250}));
-  for (const auto* op : grid)
-    if (op->points[0].x == op->points[1].x) EXPECT_EQ(op->points[1].y - op->points[0].y, 299);
 
   // A step of a pixel or less becomes one pixel: a line on every pixel.
   SetZoom(0.05f);
