@@ -259,7 +259,8 @@ void ViewWindow::DrawGrid(IViewCanvas* given) {
   if (halfW == 0 || halfH == 0) return;
   CSceneApp* app = App();
   CRenderEngine* engine = Engine();
-  if (app && engine && app->DrawGrid() && app->GridSize() > 0) {
+  // Before the settings are read the engine has no zoom yet: no grid then.
+  if (app && engine && app->DrawGrid() && app->GridSize() > 0 && engine->GetZoom() > 0) {
     const float size = app->GridSize();
     dc->SetPen(m_GridPen);
     dc->SetRop(CanvasRop::Copy);
