@@ -164,7 +164,11 @@ int CMainFrame::MessageBox(const CString& text, const CString& caption, UINT typ
   }
 }
 
-void CMainFrame::ProgressShow(bool show) { m_Progress->setVisible(show); }
+void CMainFrame::ProgressShow(bool show) {
+  m_Progress->setVisible(show);
+  // The last step's message ("Reading Texture...") is over with the work.
+  if (!show) statusBar()->showMessage("Ready");
+}
 
 void CMainFrame::ProgressSetRange(LONG low, LONG high) {
   m_Progress->setRange(static_cast<int>(low), static_cast<int>(std::max(low, high)));

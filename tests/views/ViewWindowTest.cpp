@@ -473,6 +473,29 @@ TEST_F(ViewWindowTest, TheReadOutFollowsThePaneAndShiftReadsTheDepth) {
   EXPECT_GT(frame.caption.updates, 0);
 }
 
+TEST_F(ViewWindowTest, TheSnapshotIsAGreyCopyOfThePaneThatDragsRestore) {
+  Mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+  Pane(0).Update(nullptr);
+  const QImage drawn = Pane(0).BackBuffer().copy();
+  Pane(0).Blit_RenderBitmap(nullptr);
+  ASSERT_EQ(Pane(0).Snapshot().format(), QImage::Format_Grayscale8);
+  ASSERT_EQ(Pane(0).Snapshot().size(), drawn.size());
+  const QImage grey = drawn.convertToFormat(QImage::Format_Grayscale8);
+  EXPECT_EQ(Pane(0).Snapshot(), grey);
+  // A drag draws over the pane; restoring the snapshot takes it back, in grey.
+  ViewWindow::m_GridPen = RGB(255, 0, 0);
+  SetZoom(0.05f);  // a red grid line on every pixel
+  Pane(0).Update(nullptr);
+  ASSERT_EQ(Pane(0).BackBuffer().pixel(5, 5), qRgb(255, 0, 0));
+  Pane(0).Copy_RenderBitmap(nullptr);
+  const QRgb restored = Pane(0).BackBuffer().pixel(5, 5);
+  EXPECT_EQ(qRed(restored), qGreen(restored));
+  EXPECT_EQ(qGray(restored), qGray(grey.pixel(5, 5)));
+  EXPECT_EQ(Pane(0).BackBuffer().convertToFormat(QImage::Format_Grayscale8), grey);
+  Pane(0).Clear_RenderBitmap();
+  EXPECT_EQ(Pane(0).Snapshot().pixel(5, 5), qRgb(255, 255, 255));
+}
+
 TEST_F(ViewWindowTest, HugeCoordinatesStayOnTheCanvasRange) {
   CMeshObject* mesh = Mesh({{1e30f, -1e30f, 0}, {0, 0, 0}, {1, 0, 0}}, {{0, 1, 2}});
   SetZoom(32768);
