@@ -558,12 +558,7 @@ void ViewWindow::DrawPointListRecursion(CMeshObject* mesh, IViewCanvas* given) {
   }
   // A mesh drawn as a box has its box already.
   if (app && app->GetDrawActiveBox() && active && !mesh->GetDrawBox()) DrawBoundingBox(mesh, dc.get(), nullptr);
-  for (SimpleNode<CTexture>* n = mesh->TextureList().Head(); n; n = n->Next()) {
-    CTexture* texture = n->Node();
-    if (!texture || !texture->GetVisible()) continue;
-    dc->SetPen(app && app->GetActiveTexture() == texture ? m_SelectTextureColor : m_NormalTextureColor);
-    DrawObjectAxis(dc.get(), texture, texture->GetAxes(), 1);
-  }
+  DrawTextureAxes(*dc, mesh);
   dc->SetPen(previous);
   for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) DrawPointListRecursion(n->Node(), dc.get());
 }
@@ -649,6 +644,16 @@ void ViewWindow::DrawChildConnectionsRecursion(CMeshObject* mesh, IViewCanvas* d
   }
 }
 
+void ViewWindow::DrawTextureAxes(IViewCanvas& dc, CMeshObject* mesh) {
+  CSceneApp* app = App();
+  for (SimpleNode<CTexture>* n = mesh->TextureList().Head(); n; n = n->Next()) {
+    CTexture* texture = n->Node();
+    if (!texture || !texture->GetVisible()) continue;
+    dc.SetPen(app && app->GetActiveTexture() == texture ? m_SelectTextureColor : m_NormalTextureColor);
+    DrawObjectAxis(&dc, texture, texture->GetAxes(), 1);
+  }
+}
+
 void ViewWindow::DrawChildAxesRecursion(IViewCanvas* given, CMeshObject* mesh) {
   if (!mesh || mesh->GetVisible() != 1) return;
   PassCanvas dc(*this, given);
@@ -657,12 +662,7 @@ void ViewWindow::DrawChildAxesRecursion(IViewCanvas* given, CMeshObject* mesh) {
   const COLORREF previous = dc->PenColor();
   dc->SetPen(app && app->GetActiveObject() == mesh ? m_SelectAxisColor : m_NormalAxisColor);
   DrawObjectAxis(dc.get(), mesh, mesh->GetAxes(), 1);
-  for (SimpleNode<CTexture>* n = mesh->TextureList().Head(); n; n = n->Next()) {
-    CTexture* texture = n->Node();
-    if (!texture || !texture->GetVisible()) continue;
-    dc->SetPen(app && app->GetActiveTexture() == texture ? m_SelectTextureColor : m_NormalTextureColor);
-    DrawObjectAxis(dc.get(), texture, texture->GetAxes(), 1);
-  }
+  DrawTextureAxes(*dc, mesh);
   dc->SetPen(previous);
   for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) DrawChildAxesRecursion(dc.get(), n->Node());
 }

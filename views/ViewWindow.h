@@ -211,6 +211,8 @@ class ViewWindow {
   CPoint PlacePair(float h, float v) const;
   void PushFaces(CMeshObject* mesh, bool selected, std::vector<CanvasSegment>& out) const;
   void DrawVertices(CMeshObject* mesh, IViewCanvas& dc);
+  // The axes of the mesh's visible textures.
+  void DrawTextureAxes(IViewCanvas& dc, CMeshObject* mesh);
   void DrawCursorLinesAt(IViewCanvas& dc, float x, float y, float z);
   // The head of an arrow from (x0, y0) to (x1, y1), and the unit step
   // (6 pixels along the arrow) labels are placed by. False when the ends
