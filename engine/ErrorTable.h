@@ -10,6 +10,9 @@
 // text. The returned string is static.
 const char* DirectXErrorText(HRESULT code);
 
+// The description alone, without the heading: the sentence after "\n".
+const char* DirectXErrorDescription(HRESULT code);
+
 // Every code that has its own message, in ascending unsigned order.
 std::span<const HRESULT> DirectXErrorCodes();
 

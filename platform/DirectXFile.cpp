@@ -20,6 +20,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/Paths.h"
 #include "platform/XFileModel.h"
 
 using namespace xfile;
@@ -528,12 +529,18 @@ class CDXFile final : public RefCounted<IDirectXFile> {
   HRESULT CreateEnumObject(const void* source, DWORD loadOptions, IDirectXFileEnumObject** out) override {
     if (!out) return DXFILEERR_BADVALUE;
     *out = nullptr;
+    m_LastError = DXFILEERRORINFO{};
     if (!source) return DXFILEERR_BADVALUE;
     FileBytes fileBytes;
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (loadOptions == DXFILELOAD_FROMFILE) {
-      if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) return hr;
+      if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) {
+        m_LastError.code = hr;
+        m_LastError.stop = DXFILESTOP_OPEN;
+        m_LastError.systemError = FileReadError(static_cast<const char*>(source));
+        return hr;
+      }
       data = fileBytes.Data();
       size = fileBytes.Size();
     } else if (loadOptions == DXFILELOAD_FROMMEMORY) {
@@ -547,6 +554,7 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     TemplateRegistry local = *m_Reg;  // the file's own templates stay with this file
     auto doc = std::make_shared<XDocument>();
     ParseResult r = ParseFile(data, size, local, *doc, false);
+    if (FAILED(r.hr)) NoteStop(r);
     if (!r.bodyRead) return r.hr;
     *out = new CDXFileEnumObject(std::move(doc), r.hr);
     return S_OK;
@@ -579,7 +587,35 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     return S_OK;
   }
 
+  HRESULT GetErrorInfo(DXFILEERRORINFO* info) override {
+    if (!info) return DXFILEERR_BADVALUE;
+    *info = m_LastError;
+    return S_OK;
+  }
+
  private:
+  void NoteStop(const ParseResult& r) {
+    DXFILEERRORINFO& e = m_LastError;
+    e.code = r.hr;
+    switch (r.stop) {
+      case ParseStop::None: e.stop = DXFILESTOP_NONE; break;
+      case ParseStop::Empty: e.stop = DXFILESTOP_EMPTY; break;
+      case ParseStop::Header: e.stop = DXFILESTOP_HEADER; break;
+      case ParseStop::Compression: e.stop = DXFILESTOP_COMPRESSION; break;
+      case ParseStop::EndOfData: e.stop = DXFILESTOP_ENDOFDATA; break;
+      case ParseStop::NotANumber: e.stop = DXFILESTOP_NOTANUMBER; break;
+      case ParseStop::CountPastEnd: e.stop = DXFILESTOP_COUNTPASTEND; break;
+      case ParseStop::Syntax: e.stop = DXFILESTOP_SYNTAX; break;
+    }
+    e.line = static_cast<DWORD>(std::min<size_t>(r.line, 0xFFFFFFFFu));
+    e.offset = r.offset;
+    e.binary = r.binary;
+    e.compressed = r.compressed;
+    e.count = r.count;
+    std::snprintf(e.found, sizeof e.found, "%s", r.found.c_str());
+  }
+
+  DXFILEERRORINFO m_LastError;
   std::shared_ptr<TemplateRegistry> m_Reg = std::make_shared<TemplateRegistry>();
 };
 
