@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "platform/DxErrors.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -238,6 +239,12 @@ const char* DirectXErrorDescription(HRESULT code) {
   const char* text = DirectXErrorText(code);
   const char* body = std::strchr(text, '\n');
   return body ? body + 1 : text;
+}
+
+CString SystemErrorDescription(int err) {
+  const HRESULT code = ResultFromErrno(err, S_OK);
+  if (code != S_OK) return DirectXErrorDescription(code);
+  return CString(std::strerror(err)) + ".";
 }
 
 const char* DirectXErrorText(HRESULT code) {

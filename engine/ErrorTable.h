@@ -3,6 +3,7 @@
 
 #include <span>
 
+#include "platform/CString.h"
 #include "platform/WinTypes.h"
 
 // The full message for `code`: a "DirectX Error…:\n" heading followed by a
@@ -12,6 +13,11 @@ const char* DirectXErrorText(HRESULT code);
 
 // The description alone, without the heading: the sentence after "\n".
 const char* DirectXErrorDescription(HRESULT code);
+
+// Why a file cannot be used, from an errno value: the description of its
+// file-system code ("The file does not exist.", "Permission denied.", "It is
+// a directory, not a file.", ...), or the system's text for other values.
+CString SystemErrorDescription(int err);
 
 // Every code that has its own message, in ascending unsigned order.
 std::span<const HRESULT> DirectXErrorCodes();

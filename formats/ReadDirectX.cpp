@@ -253,10 +253,7 @@ CString StopPlace(const DXFILEERRORINFO& e) {
 }
 
 CString SystemReason(int err, HRESULT fallback) {
-  const HRESULT code = ResultFromErrno(err, S_OK);
-  if (code != S_OK) return DirectXErrorDescription(code);
-  if (err != 0) return CString(std::strerror(err)) + ".";
-  return DirectXErrorDescription(fallback);
+  return err != 0 ? SystemErrorDescription(err) : CString(DirectXErrorDescription(fallback));
 }
 
 // Why a file could not be enumerated, in words a user can act on.
@@ -268,7 +265,9 @@ CString StopReason(HRESULT code, const DXFILEERRORINFO& e) {
       if (code == DXFILEERR_BADFILEVERSION) return "Its DirectX version is not one the program reads (0302 or 0303).";
       if (code == DXFILEERR_BADFILEFLOATSIZE) return "Its floating-point size is neither 0032 nor 0064.";
       return "It is not a DirectX file (its header is wrong).";
-    case DXFILESTOP_COMPRESSION: return "Its compressed data is damaged.";
+    case DXFILESTOP_COMPRESSION:
+      if (code == E_OUTOFMEMORY) break;
+      return "Its compressed data is damaged.";
     case DXFILESTOP_ENDOFDATA: return "The file ends too early (" + StopPlace(e) + ").";
     case DXFILESTOP_NOTANUMBER:
       if (e.found[0] && !e.binary) return StrFormat("\"%s\" is not a number (%s).", e.found, StopPlace(e).c_str());

@@ -429,7 +429,7 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
       if (!m_HeaderWritten) out = m_Header;
       out += chunk;
       if (std::fwrite(out.data(), 1, out.size(), m_File) != out.size() || std::fflush(m_File) != 0)
-        return DXFILEERR_BADFILE;
+        return WriteError();
       m_HeaderWritten = true;
       return S_OK;
     }
@@ -454,10 +454,14 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
         ftruncate(fileno(m_File), static_cast<off_t>(blocksAt + blocks.size() + tail.size())) != 0 ||
         std::fseek(m_File, 0, SEEK_SET) != 0 || std::fwrite(front.data(), 1, front.size(), m_File) != front.size() ||
         std::fflush(m_File) != 0)
-      return DXFILEERR_BADFILE;
+      return WriteError();
     m_PackedSize += blocks.size();
     return S_OK;
   }
+
+  // A write that failed: a full disk, a read-only file system or no
+  // permission say so; anything else is a bad file.
+  static HRESULT WriteError() { return ResultFromErrno(errno, DXFILEERR_BADFILE); }
 
   std::shared_ptr<TemplateRegistry> m_Reg;
   std::shared_ptr<XDocument> m_Doc;
@@ -565,7 +569,7 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     *out = nullptr;
     if (!fileName || (format & ~(DXFILEFORMAT_TEXT | DXFILEFORMAT_COMPRESSED)) != 0) return DXFILEERR_BADVALUE;
     std::FILE* f = std::fopen(fileName, "wb");
-    if (!f) return DXFILEERR_BADFILE;
+    if (!f) return errno == ENOENT ? HRESULT_PATH_NOT_FOUND : ResultFromErrno(errno, DXFILEERR_BADFILE);
     auto* save = new CDXFileSaveObject(m_Reg, f, (format & DXFILEFORMAT_TEXT) != 0,
                                        (format & DXFILEFORMAT_COMPRESSED) != 0);
     HRESULT hr = save->Start();

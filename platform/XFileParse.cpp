@@ -634,7 +634,9 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
         if (!Have(4)) return Fail(t);
         const uint32_t n = Dword();
         const size_t width = code == kTokFloatList && m_Doubles ? 8 : 4;
-        if (n > (static_cast<size_t>(m_End - m_P)) / width) return Fail(t, ParseStop::CountPastEnd, n);
+        // A list is written with its values: when they are not all there,
+        // the file has been cut off.
+        if (n > (static_cast<size_t>(m_End - m_P)) / width) return Fail(t, ParseStop::EndOfData);
         m_ListLeft = n;
         m_ListFloat = code == kTokFloatList;
         m_ListWidth = width;
@@ -1247,6 +1249,28 @@ class Parser {
   std::vector<uint64_t> m_Values;  // integer members of the structs being read
 };
 
+// Whether a compressed body that does not inflate was cut off: its block
+// headers are sound as far as they go but the blocks run past the end, or
+// stop before the declared size.
+bool CompressedBodyCutShort(const uint8_t* data, size_t size) {
+  if (size < 4) return true;
+  uint32_t total;
+  std::memcpy(&total, data, 4);
+  size_t at = 4;
+  uint64_t produced = 0;
+  while (at < size) {
+    if (size - at < 6) return true;
+    uint16_t raw, packed;
+    std::memcpy(&raw, data + at, 2);
+    std::memcpy(&packed, data + at + 2, 2);
+    if (data[at + 4] != 'C' || data[at + 5] != 'K' || raw > kMsZipBlock) return false;
+    if (size - at - 4 < packed) return true;
+    produced += raw;
+    at += 4 + static_cast<size_t>(packed);
+  }
+  return total >= 16 && produced < total - 16u;
+}
+
 }  // namespace
 
 HRESULT ReadHeader(const uint8_t* data, size_t size, FileHeader* header) {
@@ -1295,6 +1319,13 @@ ParseResult ParseFile(const uint8_t* data, size_t size, TemplateRegistry& regist
     r.hr = MsZipDecompress(body, bodySize, &inflated);
     if (FAILED(r.hr)) {
       r.stop = ParseStop::Compression;
+      if (r.hr != E_OUTOFMEMORY && CompressedBodyCutShort(body, bodySize)) {
+        // Placed at the end of the file itself, not of inflated data.
+        r.stop = ParseStop::EndOfData;
+        r.offset = size;
+        r.binary = true;
+        r.compressed = false;
+      }
       return r;
     }
     body = inflated.data();
