@@ -1,12 +1,18 @@
 #include "app/CommandLineTool.h"
 
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <unistd.h>
 
 #include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
@@ -192,7 +198,33 @@ ToolRequest ParseToolRequest(const std::vector<CString>& args) {
   return r;
 }
 
-CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(const char*)) {
+bool X11DisplayReachable(const CString& display) {
+  const size_t colon = display.rfind(':');
+  if (colon == CString::npos) return false;
+  const CString host = display.substr(0, colon);
+  if (!host.empty() && host != "unix") return true;
+  const CString number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+  if (number.empty() || number.find_first_not_of("0123456789") != CString::npos) return false;
+  const CString socketPath = "/tmp/.X11-unix/X" + number;
+  // The server listens on the abstract name and on the file; either will do.
+  for (bool abstract : {true, false}) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;  // cannot tell
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const size_t offset = abstract ? 1 : 0;
+    std::memcpy(addr.sun_path + offset, socketPath.data(), std::min(socketPath.size(), sizeof addr.sun_path - 2));
+    const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + socketPath.size() +
+                                                    (abstract ? 0 : 1));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0;
+    ::close(fd);
+    if (ok) return true;
+  }
+  return false;
+}
+
+CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(const char*),
+                       bool (*reachable)(const CString&)) {
   CString platform;
   if (const char* p = env("QT_QPA_PLATFORM")) platform = p;
   for (size_t i = 0; i + 1 < args.size(); ++i)
@@ -205,7 +237,14 @@ CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(cons
   const bool x11 = set("DISPLAY"), wayland = set("WAYLAND_DISPLAY");
   // Platforms that draw without a display server (offscreen, vnc, linuxfb, ...) need neither.
   const bool needsX11 = platform == "xcb", needsWayland = platform.rfind("wayland", 0) == 0;
-  if (platform.empty() ? (x11 || wayland) : needsX11 ? x11 : needsWayland ? wayland : true) return {};
+  if (platform.empty() ? (x11 || wayland) : needsX11 ? x11 : needsWayland ? wayland : true) {
+    // Qt aborts when the X display it is given does not answer.
+    const bool usesX11 = needsX11 || (platform.empty() && !wayland);
+    if (usesX11 && !reachable(env("DISPLAY")))
+      return StrFormat("Orvane: the window program cannot open the display \"%s\"; --info and --convert work without one",
+                       env("DISPLAY"));
+    return {};
+  }
   const char* which = needsX11 ? "DISPLAY is not set" : needsWayland ? "WAYLAND_DISPLAY is not set"
                                                                       : "neither DISPLAY nor WAYLAND_DISPLAY is set";
   return StrFormat("Orvane: the window program needs a display (%s); --info and --convert work without one", which);

@@ -32,10 +32,16 @@ constexpr int kUsageStatus = 2;
 // and no error: start the window program.
 ToolRequest ParseToolRequest(const std::vector<CString>& args);
 
+// Whether an X server answers on a local DISPLAY such as ":0" or
+// "unix:1.0"; displays on other hosts count as reachable (Qt finds out).
+bool X11DisplayReachable(const CString& display);
+
 // The one line to show when the window program cannot open a window here
-// (no display), or "" when it can try. `args` without the program name;
-// `env` looks up an environment variable (null when unset).
-CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(const char*));
+// (no display, or a local X display nobody serves), or "" when it can try.
+// `args` without the program name; `env` looks up an environment variable
+// (null when unset); `reachable` tests an X display.
+CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(const char*),
+                       bool (*reachable)(const CString&) = X11DisplayReachable);
 
 // The text of "--help".
 CString ToolHelpText();

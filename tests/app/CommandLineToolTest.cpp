@@ -197,6 +197,13 @@ TEST(CommandLineTool, NoDisplayIsOneLineAndStatusOne) {
   EXPECT_EQ(x11.status, 1);
   EXPECT_EQ(FirstLine(x11.out), "Orvane: the window program needs a display (DISPLAY is not set); "
                                 "--info and --convert work without one");
+  const ToolRun deadX11 = Program("-u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:9731", "");
+  EXPECT_EQ(deadX11.status, 1);
+  EXPECT_EQ(deadX11.out, "Orvane: the window program cannot open the display \":9731\"; "
+                         "--info and --convert work without one\n");
+  EXPECT_FALSE(X11DisplayReachable(":9731"));
+  EXPECT_FALSE(X11DisplayReachable("no display"));
+  EXPECT_TRUE(X11DisplayReachable("elsewhere.example:0"));
   const ToolRun info =
       Program("-u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM", "--info " ORV_CORPUS_DIR "/x/assimp/test_cube_text.x");
   EXPECT_EQ(info.status, 0) << info.out;
@@ -209,6 +216,7 @@ const char* FakeEnv(const char* name) {
   const auto it = g_Env.find(name);
   return it == g_Env.end() ? nullptr : it->second.c_str();
 }
+bool EveryDisplayAnswers(const CString&) { return true; }
 }  // namespace
 
 // Which settings count as a display: a display server for xcb or Wayland,
@@ -231,7 +239,8 @@ TEST(CommandLineTool, DisplayProblemFollowsThePlatform) {
   };
   for (const auto& k : cases) {
     g_Env = k.env;
-    EXPECT_EQ(!DisplayProblem(k.args, FakeEnv).empty(), k.problem) << k.env.size() << " " << k.args.size();
+    EXPECT_EQ(!DisplayProblem(k.args, FakeEnv, EveryDisplayAnswers).empty(), k.problem)
+        << k.env.size() << " " << k.args.size();
   }
 }
 
