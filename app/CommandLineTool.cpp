@@ -275,94 +275,6 @@ CString ToolHelpText() {
          "1 when a file cannot be read or written, and 2 for a usage error.\n";
 }
 
-namespace {
-
-// Loads one file into a fresh engine and lists it or converts it; the
-// status of that file.
-int RunOne(const ToolRequest& request, const CString& in, bool named, std::ostream& out, std::ostream& err) {
-  ToolHost host(err);
-  ScopedHost scope(&host);
-  ToolWindow window;
-  int status = 0;
-  CRenderEngine engine(8);
-  engine.Init_RenderEngine(&window);
-  CMeshObject* mesh = engine.CreateObject();
-  LONG result = mesh ? 0 : E_FAIL;
-  const CString found = FindFileCaseInsensitive(in);
-  const CString upper = StrUpper(PathExtension(in));
-  if (!mesh) {
-    host.Fail("cannot load \"" + in + "\"", "out of memory");
-    return 1;
-  }
-  if (const int e = FileReadError(found.empty() ? in : found); e != 0) {
-    host.Fail("cannot load \"" + in + "\"", "", "Cannot load \"" + in + "\": " + SystemErrorDescription(e));
-    return 1;
-  }
-  if (upper != "X" && upper != "SPS" && upper != "3DS" && upper != "COB" && upper != "SCN" && upper != "RWX") {
-    host.Fail("cannot load \"" + in + "\"", "the file type is not one the program reads");
-    return 1;
-  }
-  result = mesh->Load(in);
-  if (result != 0) {
-    host.Fail("cannot load \"" + in + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)));
-    return 1;
-  }
-  host.FlushWarnings();
-  if (request.mode == ToolRequest::Mode::Info) {
-    if (named) out << "file \"" << in << "\"\n";
-    // Every mesh with no parent, then its subtree.
-    std::set<CMeshObject*> children;
-    for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next())
-      if (n->Node())
-        for (SimpleNode<CMeshObject>* c = n->Node()->ChildList().Head(); c; c = c->Next()) children.insert(c->Node());
-    Totals t;
-    for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next())
-      if (n->Node() && !children.count(n->Node())) ListMesh(n->Node(), 0, out, t);
-    out << "total: meshes=" << t.meshes << " vertices=" << t.vertices << " faces=" << t.faces
-        << " materials=" << t.materials << " textures=" << t.textures << "\n";
-    return 0;
-  }
-  const CString& target = request.output;
-  const CString ext = StrUpper(PathExtension(target));
-  if (ext != "X" && ext != "RWX") {
-    host.Fail("cannot save \"" + target + "\"", "the program writes .x and .rwx files only");
-    return 1;
-  }
-  // Written beside the target first: a failed save leaves it alone.
-  const CString dir = PathDirectory(target);
-  const CString temp = PathJoin(dir.empty() ? CString(".") : dir,
-                                StrFormat(".orvane-%d-", static_cast<int>(::getpid())) + PathFileName(target));
-  mesh->SetExportType(IsXFile(target) ? 1 : 2);
-  const CString& f = request.xFormat;
-  mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
-  host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
-  host.NameTemporary(temp, target);
-  result = mesh->Save(temp, mesh->GetLastSaveMethode());
-  std::error_code ec;
-  if (result == 0) {
-    // The new file keeps the permissions of the file it replaces.
-    struct stat st {};
-    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
-    std::filesystem::rename(temp, target, ec);
-  }
-  if (result != 0 || ec) {
-    // Removing the temporary must not overwrite why the save failed.
-    std::error_code removed;
-    std::filesystem::remove(temp, removed);
-    if (ec)
-      host.Fail("cannot save \"" + target + "\"", "",
-                "Cannot save \"" + target + "\": " + SystemErrorDescription(ec.value()));
-    else
-      host.Fail("cannot save \"" + target + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)));
-    status = 1;
-  } else {
-    host.FlushWarnings();
-  }
-  return status;
-}
-
-}  // namespace
-
 int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
   if (!request.error.empty()) {
     err << "Orvane: " << request.error << "\n" << ToolHelpText();
@@ -377,10 +289,96 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
     return 0;
   }
   if (request.mode == ToolRequest::Mode::None) return 0;
-  if (request.mode == ToolRequest::Mode::Convert) return RunOne(request, request.input, false, out, err);
+  if (request.mode == ToolRequest::Mode::Info && request.inputs.size() > 1) {
+    // Each file on its own, each listing under its name; 1 when any failed.
+    int status = 0;
+    for (const CString& in : request.inputs) {
+      ToolRequest one = request;
+      one.input = in;
+      one.inputs = {in};
+      one.nameListing = true;
+      if (RunTool(one, out, err) != 0) status = 1;
+    }
+    return status;
+  }
+  ToolHost host(err);
+  ScopedHost scope(&host);
+  ToolWindow window;
   int status = 0;
-  const bool named = request.inputs.size() > 1;
-  for (const CString& in : request.inputs)
-    if (RunOne(request, in, named, out, err) != 0) status = 1;
+  {
+    CRenderEngine engine(8);
+    engine.Init_RenderEngine(&window);
+    const CString& in = request.input;
+    CMeshObject* mesh = engine.CreateObject();
+    LONG result = mesh ? 0 : E_FAIL;
+    const CString found = FindFileCaseInsensitive(in);
+    if (const int e = mesh ? FileReadError(found.empty() ? in : found) : 0; e != 0) {
+      host.Fail("cannot load \"" + in + "\"", "", "Cannot load \"" + in + "\": " + SystemErrorDescription(e));
+      status = 1;
+    } else if (mesh) {
+      const CString upper = StrUpper(PathExtension(in));
+      if (upper != "X" && upper != "SPS" && upper != "3DS" && upper != "COB" && upper != "SCN" && upper != "RWX") {
+        host.Fail("cannot load \"" + in + "\"", "the file type is not one the program reads");
+        status = 1;
+      } else {
+        result = mesh->Load(in);
+        if (result != 0) {
+          host.Fail("cannot load \"" + in + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)));
+          status = 1;
+        }
+      }
+    }
+    if (status == 0 && request.mode == ToolRequest::Mode::Info) {
+      host.FlushWarnings();
+      if (request.nameListing) out << "file \"" << in << "\"\n";
+      // Every mesh with no parent, then its subtree.
+      std::set<CMeshObject*> children;
+      for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next())
+        if (n->Node())
+          for (SimpleNode<CMeshObject>* c = n->Node()->ChildList().Head(); c; c = c->Next()) children.insert(c->Node());
+      Totals t;
+      for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next())
+        if (n->Node() && !children.count(n->Node())) ListMesh(n->Node(), 0, out, t);
+      out << "total: meshes=" << t.meshes << " vertices=" << t.vertices << " faces=" << t.faces
+          << " materials=" << t.materials << " textures=" << t.textures << "\n";
+    } else if (status == 0 && request.mode == ToolRequest::Mode::Convert) {
+      host.FlushWarnings();
+      const CString& target = request.output;
+      const CString ext = StrUpper(PathExtension(target));
+      if (ext != "X" && ext != "RWX") {
+        host.Fail("cannot save \"" + target + "\"", "the program writes .x and .rwx files only");
+        status = 1;
+      } else {
+        // Written beside the target first: a failed save leaves it alone.
+        const CString dir = PathDirectory(target);
+        const CString temp = PathJoin(dir.empty() ? CString(".") : dir,
+                                      StrFormat(".orvane-%d-", static_cast<int>(::getpid())) + PathFileName(target));
+        mesh->SetExportType(IsXFile(target) ? 1 : 2);
+        const CString& f = request.xFormat;
+        mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
+        host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
+        host.NameTemporary(temp, target);
+        result = mesh->Save(temp, mesh->GetLastSaveMethode());
+        std::error_code ec;
+        if (result == 0) {
+          // The new file keeps the permissions of the file it replaces.
+          struct stat st {};
+          if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
+          std::filesystem::rename(temp, target, ec);
+        }
+        if (result != 0 || ec) {
+          // Removing the temporary must not overwrite why the rename failed.
+          std::error_code removed;
+          std::filesystem::remove(temp, removed);
+          host.Fail("cannot save \"" + target + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)),
+                    ec ? "Cannot save \"" + target + "\": " + SystemErrorDescription(ec.value()) : CString());
+          status = 1;
+        } else {
+          host.FlushWarnings();
+        }
+      }
+    }
+    if (status == 0) host.FlushWarnings();
+  }
   return status;
 }

@@ -18,6 +18,7 @@ struct ToolRequest {
   CString output;
   // "text", "binary", "compressed-text" or "compressed-binary".
   CString xFormat = "text";
+  bool nameListing = false;  // --info: a line file "NAME" before the listing
   // A usage error (an unknown option, a missing file name): the tool prints
   // it on one line with the usage and exits with kUsageStatus.
   CString error;
