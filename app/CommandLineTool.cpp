@@ -1,11 +1,20 @@
 #include "app/CommandLineTool.h"
 
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstddef>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
-#include <unistd.h>
 
+#include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
@@ -23,6 +32,9 @@ class ToolHost : public IHost {
     CString line = text;
     for (char& c : line)
       if (c == '\n' || c == '\r') c = ' ';
+    if ((type & 0xF0) == MB_ICONWARNING) line = "warning: " + line;
+    // The user knows the file by its own name, not by the temporary's.
+    if (!m_Temporary.empty()) line = StrReplaceAll(line, m_Temporary, m_Target);
     if (m_Seen.insert(line).second) m_Messages.push_back(line);
     return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : IDOK;
   }
@@ -48,21 +60,45 @@ class ToolHost : public IHost {
     for (const CString& m : m_Messages) m_Err << "Orvane: " << m << "\n";
     m_Messages.clear();
   }
-  // The one line of a failure: what failed, and why.
-  void Fail(const CString& what, const CString& fallback) {
-    CString reason;
-    for (const CString& m : m_Messages) reason += (reason.empty() ? "" : "; ") + m;
-    if (reason.empty()) reason = fallback;
-    m_Err << "Orvane: " << what << ": " << reason << "\n";
+  // The one line of a failure: what failed, and why. Messages that name
+  // the file themselves ("Cannot load "f": ...", or `whole`) stand first;
+  // warnings keep lines of their own, before it.
+  void Fail(const CString& what, const CString& fallback, const CString& whole = "") {
+    std::vector<CString> named, other;
+    if (!whole.empty()) named.push_back(whole);
+    for (const CString& m : m_Messages) {
+      if (m.rfind("warning: ", 0) == 0) m_Err << "Orvane: " << m << "\n";
+      else if (m.rfind("Cannot load \"", 0) == 0 || m.rfind("Cannot save \"", 0) == 0) named.push_back(m);
+      else other.push_back(m);
+    }
+    auto join = [](const std::vector<CString>& list) {
+      CString text;
+      for (const CString& m : list) text += (text.empty() ? "" : "; ") + m;
+      return text;
+    };
+    CString line;
+    if (!named.empty()) {
+      line = join(named);
+      line[0] = 'c';  // "cannot load", as in the tool's other lines
+      if (!other.empty()) line += " (" + join(other) + ")";
+    } else {
+      line = what + ": " + (other.empty() ? fallback : join(other));
+    }
+    m_Err << "Orvane: " << line << "\n";
     m_Messages.clear();
   }
   void SetCompress(int on) { m_Compress = on; }
+  void NameTemporary(const CString& temporary, const CString& target) {
+    m_Temporary = temporary;
+    m_Target = target;
+  }
 
  private:
   std::ostream& m_Err;
   std::vector<CString> m_Messages;
   std::set<CString> m_Seen;
   int m_Compress = 0;
+  CString m_Temporary, m_Target;
 };
 
 class ToolWindow : public CWnd {
@@ -91,37 +127,127 @@ bool IsXFile(const CString& path) { return StrUpper(PathExtension(path)) == "X";
 
 }  // namespace
 
+namespace {
+
+// Options of Qt that take a value, and those that do not, as the window
+// program hands them on to QApplication.
+bool IsQtOptionWithValue(const CString& a) {
+  static const char* const kNames[] = {"platform", "platformpluginpath", "platformtheme", "plugin", "display",
+                                       "geometry", "style", "stylesheet", "session", "name", "title", "qwindowgeometry",
+                                       "qwindowtitle", "qwindowicon"};
+  for (const char* n : kNames)
+    if (a == CString("-") + n || a == CString("--") + n) return true;
+  return false;
+}
+bool IsQtFlag(const CString& a) { return a == "-reverse" || a == "--reverse" || a == "-widgetcount"; }
+
+}  // namespace
+
 ToolRequest ParseToolRequest(const std::vector<CString>& args) {
   ToolRequest r;
+  auto usage = [&r](const CString& text) {
+    if (r.error.empty()) r.error = text;
+  };
+  bool options = true;
   for (size_t i = 0; i < args.size(); ++i) {
     const CString& a = args[i];
-    if (a == "--help" || a == "-h") {
+    const bool option = options && a.size() > 1 && a[0] == '-';
+    if (!option) {
+      if (options && a == "-") continue;
+      if (r.mode == ToolRequest::Mode::Info) r.inputs.push_back(a);
+      continue;  // the window program's model file
+    }
+    if (a == "--") {
+      options = false;
+    } else if (a == "--help" || a == "-h") {
       r.mode = ToolRequest::Mode::Help;
       return r;
-    }
-    if (a == "--info") {
+    } else if (a == "--version") {
+      r.mode = ToolRequest::Mode::Version;
+      return r;
+    } else if (a == "--info") {
       r.mode = ToolRequest::Mode::Info;
-      if (i + 1 < args.size()) r.input = args[++i];
-      else r.error = "--info needs a file name";
+      // Every file up to the next option.
+      while (i + 1 < args.size() && !(args[i + 1].size() > 1 && args[i + 1][0] == '-')) r.inputs.push_back(args[++i]);
+      if (r.inputs.empty()) usage("--info needs a file name");
     } else if (a == "--convert") {
       r.mode = ToolRequest::Mode::Convert;
       if (i + 2 < args.size()) {
         r.input = args[++i];
         r.output = args[++i];
       } else {
-        r.error = "--convert needs an input and an output file name";
+        usage("--convert needs an input and an output file name");
       }
     } else if (a == "--x-format") {
       if (i + 1 < args.size()) r.xFormat = args[++i];
-      else r.error = "--x-format needs text, binary, compressed-text or compressed-binary";
+      else usage("--x-format needs text, binary, compressed-text or compressed-binary");
     } else if (a.rfind("--x-format=", 0) == 0) {
       r.xFormat = a.substr(11);
+    } else if (a == "--nologo" || a == "--quit-after-start" || IsQtFlag(a)) {
+      // Options of the window program.
+    } else if (IsQtOptionWithValue(a)) {
+      ++i;
+    } else {
+      usage("unknown option \"" + a + "\"");
     }
   }
-  if (r.mode != ToolRequest::Mode::None && r.error.empty() && r.xFormat != "text" && r.xFormat != "binary" &&
+  if (r.mode == ToolRequest::Mode::Info && !r.inputs.empty()) r.input = r.inputs.front();
+  if (r.mode != ToolRequest::Mode::None && r.xFormat != "text" && r.xFormat != "binary" &&
       r.xFormat != "compressed-text" && r.xFormat != "compressed-binary")
-    r.error = "unknown --x-format \"" + r.xFormat + "\" (text, binary, compressed-text or compressed-binary)";
+    usage("unknown --x-format \"" + r.xFormat + "\" (text, binary, compressed-text or compressed-binary)");
   return r;
+}
+
+bool X11DisplayReachable(const CString& display) {
+  const size_t colon = display.rfind(':');
+  if (colon == CString::npos) return false;
+  const CString host = display.substr(0, colon);
+  if (!host.empty() && host != "unix") return true;
+  const CString number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+  if (number.empty() || number.find_first_not_of("0123456789") != CString::npos) return false;
+  const CString socketPath = "/tmp/.X11-unix/X" + number;
+  // The server listens on the abstract name and on the file; either will do.
+  for (bool abstract : {true, false}) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return true;  // cannot tell
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    const size_t offset = abstract ? 1 : 0;
+    std::memcpy(addr.sun_path + offset, socketPath.data(), std::min(socketPath.size(), sizeof addr.sun_path - 2));
+    const socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + socketPath.size() +
+                                                    (abstract ? 0 : 1));
+    const bool ok = ::connect(fd, reinterpret_cast<sockaddr*>(&addr), length) == 0;
+    ::close(fd);
+    if (ok) return true;
+  }
+  return false;
+}
+
+CString DisplayProblem(const std::vector<CString>& args, const char* (*env)(const char*),
+                       bool (*reachable)(const CString&)) {
+  CString platform;
+  if (const char* p = env("QT_QPA_PLATFORM")) platform = p;
+  for (size_t i = 0; i + 1 < args.size(); ++i)
+    if (args[i] == "-platform" || args[i] == "--platform") platform = args[i + 1];
+  platform = platform.substr(0, platform.find(':'));  // "xcb:option=..." and the like
+  auto set = [env](const char* name) {
+    const char* v = env(name);
+    return v && *v;
+  };
+  const bool x11 = set("DISPLAY"), wayland = set("WAYLAND_DISPLAY");
+  // Platforms that draw without a display server (offscreen, vnc, linuxfb, ...) need neither.
+  const bool needsX11 = platform == "xcb", needsWayland = platform.rfind("wayland", 0) == 0;
+  if (platform.empty() ? (x11 || wayland) : needsX11 ? x11 : needsWayland ? wayland : true) {
+    // Qt aborts when the X display it is given does not answer.
+    const bool usesX11 = needsX11 || (platform.empty() && !wayland);
+    if (usesX11 && !reachable(env("DISPLAY")))
+      return StrFormat("Orvane: the window program cannot open the display \"%s\"; --info and --convert work without one",
+                       env("DISPLAY"));
+    return {};
+  }
+  const char* which = needsX11 ? "DISPLAY is not set" : needsWayland ? "WAYLAND_DISPLAY is not set"
+                                                                      : "neither DISPLAY nor WAYLAND_DISPLAY is set";
+  return StrFormat("Orvane: the window program needs a display (%s); --info and --convert work without one", which);
 }
 
 CString ToolHelpText() {
@@ -131,29 +257,49 @@ CString ToolHelpText() {
          "\n"
          "Options:\n"
          "  --help                 show this text and exit\n"
+         "  --version              show the version and exit\n"
          "  --nologo               start without the tips window\n"
          "  --quit-after-start     close again once the first idle refresh has run\n"
-         "  --info FILE            load FILE without a window and print one line per mesh\n"
-         "                         (parents before children) and a last line\n"
-         "                         \"total: meshes=M vertices=V faces=F materials=T textures=X\"\n"
+         "  --info FILE...         load each FILE without a window and print one line per\n"
+         "                         mesh (parents before children) and a last line\n"
+         "                         \"total: meshes=M vertices=V faces=F materials=T textures=X\";\n"
+         "                         with several files each listing starts with\n"
+         "                         file \"FILE\"\n"
          "  --convert IN OUT       load IN and save it as OUT without a window; the\n"
          "                         writer is chosen by OUT's extension (.x, .rwx); OUT\n"
          "                         is replaced only when the save succeeds\n"
          "  --x-format FORMAT      encoding of a .x OUT: text (default), binary,\n"
          "                         compressed-text or compressed-binary\n"
          "\n"
-         "--info and --convert exit with 0 on success and 1 on failure.\n";
+         "--info and --convert work without a display. They exit with 0 on success,\n"
+         "1 when a file cannot be read or written, and 2 for a usage error.\n";
 }
 
 int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
+  if (!request.error.empty()) {
+    err << "Orvane: " << request.error << "\n" << ToolHelpText();
+    return kUsageStatus;
+  }
   if (request.mode == ToolRequest::Mode::Help) {
     out << ToolHelpText();
     return 0;
   }
+  if (request.mode == ToolRequest::Mode::Version) {
+    out << "Orvane " << ORV_VERSION << "\n";
+    return 0;
+  }
   if (request.mode == ToolRequest::Mode::None) return 0;
-  if (!request.error.empty()) {
-    err << "Orvane: " << request.error << "\n";
-    return 1;
+  if (request.mode == ToolRequest::Mode::Info && request.inputs.size() > 1) {
+    // Each file on its own, each listing under its name; 1 when any failed.
+    int status = 0;
+    for (const CString& in : request.inputs) {
+      ToolRequest one = request;
+      one.input = in;
+      one.inputs = {in};
+      one.nameListing = true;
+      if (RunTool(one, out, err) != 0) status = 1;
+    }
+    return status;
   }
   ToolHost host(err);
   ScopedHost scope(&host);
@@ -165,8 +311,9 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
     const CString& in = request.input;
     CMeshObject* mesh = engine.CreateObject();
     LONG result = mesh ? 0 : E_FAIL;
-    if (mesh && !FileExists(in) && FindFileCaseInsensitive(in).empty()) {
-      host.Fail("cannot load \"" + in + "\"", "the file does not exist");
+    const CString found = FindFileCaseInsensitive(in);
+    if (const int e = mesh ? FileReadError(found.empty() ? in : found) : 0; e != 0) {
+      host.Fail("cannot load \"" + in + "\"", "", "Cannot load \"" + in + "\": " + SystemErrorDescription(e));
       status = 1;
     } else if (mesh) {
       const CString upper = StrUpper(PathExtension(in));
@@ -183,6 +330,7 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
     }
     if (status == 0 && request.mode == ToolRequest::Mode::Info) {
       host.FlushWarnings();
+      if (request.nameListing) out << "file \"" << in << "\"\n";
       // Every mesh with no parent, then its subtree.
       std::set<CMeshObject*> children;
       for (SimpleNode<CMeshObject>* n = engine.ObjectList().Head(); n; n = n->Next())
@@ -209,13 +357,21 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
         const CString& f = request.xFormat;
         mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
         host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
+        host.NameTemporary(temp, target);
         result = mesh->Save(temp, mesh->GetLastSaveMethode());
         std::error_code ec;
-        if (result == 0) std::filesystem::rename(temp, target, ec);
+        if (result == 0) {
+          // The new file keeps the permissions of the file it replaces.
+          struct stat st {};
+          if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
+          std::filesystem::rename(temp, target, ec);
+        }
         if (result != 0 || ec) {
-          std::filesystem::remove(temp, ec);
-          host.Fail("cannot save \"" + target + "\"",
-                    result != 0 ? StrFormat("error 0x%08X", static_cast<unsigned>(result)) : CString(ec.message()));
+          // Removing the temporary must not overwrite why the rename failed.
+          std::error_code removed;
+          std::filesystem::remove(temp, removed);
+          host.Fail("cannot save \"" + target + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)),
+                    ec ? "Cannot save \"" + target + "\": " + SystemErrorDescription(ec.value()) : CString());
           status = 1;
         } else {
           host.FlushWarnings();

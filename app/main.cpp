@@ -2,6 +2,7 @@
 #include <QTimer>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <memory>
 
@@ -14,14 +15,20 @@
 #include "app/WelcomeText.h"
 
 int main(int argc, char** argv) {
-  // --help, --info and --convert run without a display: no application
-  // object, no window.
+  // --help, --version, --info and --convert run without a display: no
+  // application object, no window. So do usage errors.
   {
     std::vector<CString> toolArgs(argv + 1, argv + argc);
     const ToolRequest request = ParseToolRequest(toolArgs);
-    if (request.mode != ToolRequest::Mode::None) {
+    if (request.mode != ToolRequest::Mode::None || !request.error.empty()) {
       std::setlocale(LC_ALL, "C");
       return RunTool(request, std::cout, std::cerr);
+    }
+    // Without a display Qt would abort; say what is wrong instead.
+    const CString problem = DisplayProblem(toolArgs, [](const char* name) -> const char* { return std::getenv(name); });
+    if (!problem.empty()) {
+      std::cerr << problem << "\n";
+      return 1;
     }
   }
   QApplication qapp(argc, argv);

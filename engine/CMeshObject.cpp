@@ -2113,9 +2113,9 @@ LONG CMeshObject::Load(const CString& path) {
   const CString upper = StrUpper(path);
   if (EndsWith(upper, ".X")) {
     m_LogUndoAction = 0;
+    // The reader reports its failures itself, naming the file and why.
     result = ReadDirectXFile(file, m_Directory, this);
     m_LogUndoAction = 1;
-    if (result != 0 && m_Engine) m_Engine->ReportError(result, "");
   } else if (EndsWith(upper, ".SPS")) {
     result = LoadSPS_Object(file, this);
   } else if (EndsWith(upper, ".3DS")) {

@@ -128,11 +128,12 @@ LONG CTexture::CreateBumpMap() {
   return 0;
 }
 
-// Image files arrive with the texture loader. A failed load keeps the name
-// of the file asked for.
+// Image files arrive with the texture loader: until then no image format
+// can be decoded (E_NOTIMPL). A failed load keeps the name of the file
+// asked for.
 LONG CTexture::LoadBitMap(const CString& file) {
   m_FileName = file;
-  return E_FAIL;
+  return E_NOTIMPL;
 }
 
 int CTexture::IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0 ? 1 : 0; }

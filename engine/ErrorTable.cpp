@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/DxErrors.h"
+#include "platform/Paths.h"
 
 namespace {
 
@@ -22,11 +24,23 @@ struct ErrorEntry {
 // their historical wording word for word.
 constexpr ErrorEntry kEntries[] = {
     {DDERR_UNSUPPORTED, DX_PLAIN "The operation is not supported"},
+    {E_NOINTERFACE, DX_PLAIN "The object does not offer the requested interface."},
+    {E_POINTER, DX_PLAIN "A required pointer argument is missing."},
     {DDERR_GENERIC, DX_PLAIN "There is an undefined error condition."},
     {REGDB_E_CLASSNOTREG, DX_TRANSFORM "A specified class is not registered in the registration database."},
     {DDERR_NOTINITIALIZED, DX_PLAIN "An attempt was made to call an interface method of a DirectDraw object created by CoCreateInstance before the object was initialized."},
+    // File-system failures of reading and saving.
+    {HRESULT_FILE_NOT_FOUND, DX_FILE_IO "The file does not exist."},
+    {HRESULT_PATH_NOT_FOUND, DX_FILE_IO "A folder on the path does not exist or is not a folder."},
+    {HRESULT_ACCESS_DENIED, DX_FILE_IO "Permission denied."},
     {DDERR_OUTOFMEMORY, DX_PLAIN "Not enough memory to complete the operation."},
+    {HRESULT_WRITE_PROTECT, DX_FILE_IO "The file system is read-only."},
+    {HRESULT_WRITE_FAULT, DX_FILE_IO "The file could not be written."},
+    {HRESULT_READ_FAULT, DX_FILE_IO "The file could not be read."},
     {DDERR_INVALIDPARAMS, DX_PLAIN "One or more of the parameters passed to the method are incorrect."},
+    {HRESULT_DISK_FULL, DX_FILE_IO "The disk is full."},
+    {HRESULT_NAME_TOO_LONG, DX_FILE_IO "The file name is too long."},
+    {HRESULT_IS_DIRECTORY, DX_FILE_IO "It is a directory, not a file."},
 
     // DirectDraw.
     {DDERR_ALREADYINITIALIZED, DX_PLAIN "The object has already been initialized."},
@@ -147,7 +161,33 @@ constexpr ErrorEntry kEntries[] = {
     {D3DRMERR_BADPMDATA, DX_PLAIN "The data in the file is corrupted, so the conversion to a progressive mesh produced an invalid progressive mesh."},
 
     // DirectX file format.
+    {DXFILEERR_BADOBJECT, DX_FILE_IO "The object is not a valid DirectX file object."},
     {DXFILEERR_BADVALUE, DX_FILE_IO "Parameter is invalid for saving."},
+    {DXFILEERR_BADTYPE, DX_FILE_IO "The object has the wrong type."},
+    {DXFILEERR_BADSTREAMHANDLE, DX_FILE_IO "The stream handle is invalid."},
+    {DXFILEERR_BADALLOC, DX_FILE_IO "Not enough memory to read or write the file."},
+    {DXFILEERR_NOTFOUND, DX_FILE_IO "The requested object is not in the file."},
+    {DXFILEERR_NOTDONEYET, DX_FILE_IO "The file operation is not implemented."},
+    {DXFILEERR_FILENOTFOUND, DX_FILE_IO "The file could not be opened."},
+    {DXFILEERR_RESOURCENOTFOUND, DX_FILE_IO "The resource could not be found."},
+    {DXFILEERR_URLNOTFOUND, DX_FILE_IO "The URL could not be found."},
+    {DXFILEERR_BADRESOURCE, DX_FILE_IO "The resource is invalid."},
+    {DXFILEERR_BADFILETYPE, DX_FILE_IO "The file is not a DirectX file."},
+    {DXFILEERR_BADFILEVERSION, DX_FILE_IO "The DirectX version of the file is not supported."},
+    {DXFILEERR_BADFILEFLOATSIZE, DX_FILE_IO "The floating-point size of the file is invalid."},
+    {DXFILEERR_BADFILECOMPRESSIONTYPE, DX_FILE_IO "The compression of the file is not supported."},
+    {DXFILEERR_BADFILE, DX_FILE_IO "The file is damaged, or it could not be read or written."},
+    {DXFILEERR_PARSEERROR, DX_FILE_IO "The file could not be parsed."},
+    {DXFILEERR_NOTEMPLATE, DX_FILE_IO "The file uses a template that is not defined."},
+    {DXFILEERR_BADARRAYSIZE, DX_FILE_IO "An array size in the file is invalid or runs past the end of the data."},
+    {DXFILEERR_BADDATAREFERENCE, DX_FILE_IO "A data reference in the file names no object."},
+    {DXFILEERR_INTERNALERROR, DX_FILE_IO "An internal error occurred in the DirectX file code."},
+    {DXFILEERR_NOMOREOBJECTS, DX_FILE_IO "There are no more objects in the file."},
+    {DXFILEERR_BADINTRINSICS, DX_FILE_IO "The intrinsic types of the file are invalid."},
+    {DXFILEERR_NOMORESTREAMHANDLES, DX_FILE_IO "No more stream handles are available."},
+    {DXFILEERR_NOMOREDATA, DX_FILE_IO "There is no more data in the object."},
+    {DXFILEERR_BADCACHEFILE, DX_FILE_IO "The cache file is invalid."},
+    {DXFILEERR_NOINTERNET, DX_FILE_IO "No Internet connection is available."},
 
     // Direct3D flexible vertex formats.
     {D3DERR_INVALIDVERTEXFORMAT, DX_PLAIN "The caller has specified an vertex format."},
@@ -180,7 +220,9 @@ constexpr bool StrictlyAscending() {
   return true;
 }
 
-static_assert(kEntryCount == 128, "one entry per reported DirectX code");
+// The 128 DirectX codes, the two pointer codes of the file API objects, nine
+// file-system codes and the other 26 DirectX file codes.
+static_assert(kEntryCount == 128 + 2 + 9 + 26, "one entry per reported code");
 static_assert(StrictlyAscending(), "the lookup needs the entries sorted and unique");
 
 constexpr std::array<HRESULT, kEntryCount> MakeCodeList() {
@@ -192,6 +234,18 @@ constexpr std::array<HRESULT, kEntryCount> MakeCodeList() {
 constexpr std::array<HRESULT, kEntryCount> kCodes = MakeCodeList();
 
 }  // namespace
+
+const char* DirectXErrorDescription(HRESULT code) {
+  const char* text = DirectXErrorText(code);
+  const char* body = std::strchr(text, '\n');
+  return body ? body + 1 : text;
+}
+
+CString SystemErrorDescription(int err) {
+  const HRESULT code = ResultFromErrno(err, S_OK);
+  if (code != S_OK) return DirectXErrorDescription(code);
+  return CString(std::strerror(err)) + ".";
+}
 
 const char* DirectXErrorText(HRESULT code) {
   const ErrorEntry* end = kEntries + kEntryCount;

@@ -606,6 +606,11 @@ void CRenderEngine::ReportError(const CString& text) {
   HostMessageBox(text, "Orvane", MB_OK | MB_ICONERROR);
 }
 
+void CRenderEngine::ReportWarning(const CString& text) {
+  if (!ErrorsShown()) return;
+  HostMessageBox(text, "Orvane", MB_OK | MB_ICONWARNING);
+}
+
 void CRenderEngine::ReportError(HRESULT code, const CString& /*text*/) {
   if (!ErrorsShown()) return;
   HostMessageBox(DirectXErrorText(code), "Orvane", MB_OK | MB_ICONERROR);

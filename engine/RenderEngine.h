@@ -205,6 +205,10 @@ class CRenderEngine {
   int GetProgressNesting() const { return m_ProgressNesting; }
   void ReportError(const CString& text);
   void ReportError(HRESULT code, const CString& text);
+  // Something the user should know that did not stop the operation (a
+  // texture that could not be found): a warning box, shown and suppressed
+  // like the errors.
+  void ReportWarning(const CString& text);
 
   // --- settings -------------------------------------------------------------
   void SetRenderParentWindow(CWnd* window) { m_RenderParent = window; }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -12,6 +13,7 @@
 #include "engine/CMaterial.h"
 #include "engine/CMeshObject.h"
 #include "engine/CTexture.h"
+#include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
 #include "formats/XTemplates.h"
 #include "platform/DirectXFile.h"
@@ -240,12 +242,76 @@ CReadDirectX::~CReadDirectX() {
   if (m_Engine && m_Progress) m_Engine->ReleaseProgressWindow();
 }
 
+namespace {
+
+// Where a parse stopped, for the end of a reason: "line 3", "byte 120" or
+// "byte 120 of the decompressed data".
+CString StopPlace(const DXFILEERRORINFO& e) {
+  if (!e.binary && e.line > 0) return StrFormat("line %u", static_cast<unsigned>(e.line));
+  return StrFormat("byte %llu%s", static_cast<unsigned long long>(e.offset),
+                   e.compressed ? " of the decompressed data" : "");
+}
+
+CString SystemReason(int err, HRESULT fallback) {
+  return err != 0 ? SystemErrorDescription(err) : CString(DirectXErrorDescription(fallback));
+}
+
+// Why a file could not be enumerated, in words a user can act on.
+CString StopReason(HRESULT code, const DXFILEERRORINFO& e) {
+  switch (e.stop) {
+    case DXFILESTOP_OPEN: return SystemReason(e.systemError, code);
+    case DXFILESTOP_EMPTY: return "The file is empty.";
+    case DXFILESTOP_HEADER:
+      if (code == DXFILEERR_BADFILEVERSION) return "Its DirectX version is not one the program reads (0302 or 0303).";
+      if (code == DXFILEERR_BADFILEFLOATSIZE) return "Its floating-point size is neither 0032 nor 0064.";
+      return "It is not a DirectX file (its header is wrong).";
+    case DXFILESTOP_COMPRESSION:
+      if (code == E_OUTOFMEMORY) break;
+      return "Its compressed data is damaged.";
+    case DXFILESTOP_ENDOFDATA: return "The file ends too early (" + StopPlace(e) + ").";
+    case DXFILESTOP_NOTANUMBER:
+      if (e.found[0] && !e.binary) return StrFormat("\"%s\" is not a number (%s).", e.found, StopPlace(e).c_str());
+      return "A number was expected (" + StopPlace(e) + ").";
+    case DXFILESTOP_COUNTPASTEND:
+      return StrFormat("The count %llu runs past the end of the file (%s).", static_cast<unsigned long long>(e.count),
+                       StopPlace(e).c_str());
+    case DXFILESTOP_SYNTAX: return "The file could not be parsed (" + StopPlace(e) + ").";
+    case DXFILESTOP_NONE: break;
+  }
+  return DirectXErrorDescription(code);
+}
+
+}  // namespace
+
+void CReadDirectX::ReportLoadFailure(const CString& reason) {
+  m_FailureReported = true;
+  if (m_FileName.empty()) m_Engine->ReportError("Cannot load the model: " + reason);
+  else m_Engine->ReportError("Cannot load \"" + m_FileName + "\": " + reason);
+}
+
+void CReadDirectX::WarnTexture(const CString& file, const CString& stored, LONG hr) {
+  const int err = file.empty() ? ENOENT : FileReadError(file);
+  // A readable file without a decoder built in: nothing the user can change.
+  if (err == 0 && hr == E_NOTIMPL) return;
+  if (!m_TexturesWarned.insert(file).second) return;
+  CString what;
+  if (err == ENOENT || err == ENOTDIR) what = "was not found";
+  else if (err == EISDIR) what = "is a directory";
+  else if (err == EACCES || err == EPERM) what = "cannot be read (permission denied)";
+  else if (err != 0) what = StrFormat("cannot be read (%s)", std::strerror(err));
+  else what = "is not an image the program can read";
+  const CString model = m_FileName.empty() ? CString("the model") : "\"" + m_FileName + "\"";
+  m_Engine->ReportWarning("The texture file \"" + DecodeTexturePath(stored) + "\" of " + model + " " + what +
+                          "; the faces that use it are drawn without it.");
+}
+
 void CReadDirectX::Message(const char* text) {
   if (m_Progress) m_Progress->SetMessage(text, m_Current ? static_cast<CFrameObject*>(m_Current) : m_Object);
 }
 
 LONG CReadDirectX::ReadObject(CMeshObject* object, const CString& file) {
   m_Directory = PathDirectory(file);
+  m_FileName = file;
   return Read(object, file.c_str(), DXFILELOAD_FROMFILE);
 }
 
@@ -280,10 +346,15 @@ LONG CReadDirectX::Read(CMeshObject* object, const void* source, DWORD options) 
     return hr;
   }
   DxFilePtr<IDirectXFileEnumObject> objects;
-  // A file that cannot be opened or parsed is reported by the caller
-  // (CMeshObject::Load), which reports every failed read once.
+  m_FailureReported = false;
+  m_TexturesWarned.clear();
   hr = api->CreateEnumObject(source, options, &objects);
-  if (FAILED(hr)) return hr;
+  DXFILEERRORINFO stopped;
+  api->GetErrorInfo(&stopped);
+  if (FAILED(hr)) {
+    ReportLoadFailure(StopReason(hr, stopped));
+    return hr;
+  }
 
   LONG result = 0;
   std::vector<IDirectXFileData*> top;
@@ -295,6 +366,7 @@ LONG CReadDirectX::Read(CMeshObject* object, const void* source, DWORD options) 
       // The file stopped parsing here: what came before is still loaded,
       // but the load fails.
       result = FAILED(hr) ? hr : E_FAIL;
+      ReportLoadFailure(stopped.code == result ? StopReason(result, stopped) : DirectXErrorDescription(result));
       break;
     }
     top.push_back(data);
@@ -343,6 +415,7 @@ LONG CReadDirectX::Read(CMeshObject* object, const void* source, DWORD options) 
   for (CMaterial* m : m_Created) m_Engine->ReleaseMaterial(m);
   m_Created.clear();
   m_CreatedByName.clear();
+  if (FAILED(result) && !m_FailureReported) ReportLoadFailure(DirectXErrorDescription(result));
   return result;
 }
 
@@ -554,11 +627,11 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
   Cursor c(bytes, size);
   const uint32_t nVertices = c.U32();
   if (!c.Ok() || !c.Has(12ull * nVertices)) {
-    m_Engine->ReportError("File is invalid.");
+    ReportLoadFailure(StrFormat("The mesh \"%s\" holds fewer values than its counts ask for.", mesh->GetName().c_str()));
     return DXFILEERR_BADVALUE;
   }
   if (static_cast<uint64_t>(nVertices) + static_cast<uint64_t>(st.vertexBase) > MESH_MAX_VERTICES) {
-    m_Engine->ReportError(StrFormat("The mesh %s has %u vertices; a mesh holds at most %d.", mesh->GetName().c_str(),
+    ReportLoadFailure(StrFormat("The mesh %s has %u vertices; a mesh holds at most %d.", mesh->GetName().c_str(),
                                     nVertices, static_cast<int>(MESH_MAX_VERTICES)));
     return E_FAIL;
   }
@@ -584,7 +657,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
 
   const uint32_t nFaces = c.U32();
   if (!c.Ok()) {
-    m_Engine->ReportError("File is invalid.");
+    ReportLoadFailure(StrFormat("The mesh \"%s\" holds fewer values than its counts ask for.", mesh->GetName().c_str()));
     return DXFILEERR_BADVALUE;
   }
   // Every face takes at least 16 bytes of the record, which bounds what the
@@ -599,7 +672,7 @@ LONG CReadDirectX::DecodeMesh(IDirectXFileData* data) {
   for (uint32_t f = 0; f < nFaces; ++f) {
     const uint32_t n = c.U32();
     if (!c.Ok() || !c.Has(4ull * n)) {
-      m_Engine->ReportError("File is invalid.");
+      ReportLoadFailure(StrFormat("The mesh \"%s\" holds fewer values than its counts ask for.", mesh->GetName().c_str()));
       return DXFILEERR_BADVALUE;
     }
     st.faceStart.push_back(static_cast<uint32_t>(st.corners.size()));
@@ -848,7 +921,7 @@ void CReadDirectX::LoadTextureImage(CTexture& texture, const CString& stored) {
   Unlogged(texture, [&] {
     texture.SetFileName(file);
     const LONG hr = texture.LoadBitMap(file);
-    if (FAILED(hr)) m_Engine->ReportError(hr, "");
+    if (FAILED(hr)) WarnTexture(file, stored, hr);
   });
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <map>
+#include <set>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -38,8 +39,10 @@ class CReadDirectX {
   CReadDirectX& operator=(const CReadDirectX&) = delete;
 
   // Loads the file into `object`; 0 on success, otherwise the failing
-  // result. Failures inside the file are reported here; a file that cannot
-  // be opened or parsed only gives its result, which the caller reports.
+  // result. Every failure is reported here, as one message that names the
+  // file and the reason (not found, a directory, no permission, not a
+  // DirectX file, where the data ends early or holds no number, ...).
+  // Textures whose image is missing or unreadable give a warning.
   // `object` and the meshes read into its subtree defer their view updates
   // (CMeshObject::DeferViewUpdates): the caller runs ReCalcAll on `object`
   // afterwards, as CMeshObject::Load does.
@@ -80,6 +83,11 @@ class CReadDirectX {
     return ReadRecord(bytes, static_cast<DWORD>(size), &record) ? 0 : DXFILEERR_BADVALUE;
   }
   void Message(const char* text);
+  // The one message of a failed load: "Cannot load "file": reason".
+  void ReportLoadFailure(const CString& reason);
+  // A texture image that is missing or cannot be read: a warning, once per
+  // image file and load.
+  void WarnTexture(const CString& file, const CString& stored, LONG hr);
   // Turns the current material slot into a texture or functure.
   CTexture* MakeSlotTexture(bool functure);
   // Resolves the material of a finished slot and, at the end of a material
@@ -95,6 +103,9 @@ class CReadDirectX {
   CMeshObject* m_Object = nullptr;       // the object being loaded
   CMeshObject* m_Current = nullptr;      // the mesh receiving data
   CString m_Directory;                   // where the model file lies
+  CString m_FileName;                    // the model file ("" when read from memory)
+  bool m_FailureReported = false;
+  std::set<CString> m_TexturesWarned;
   std::vector<CMeshObject*> m_Stack;     // meshes by nesting level; [0] is the object being loaded
   int m_Level = 0;
   bool m_FirstMesh = true;

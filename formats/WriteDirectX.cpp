@@ -14,6 +14,7 @@
 #include "engine/CMaterial.h"
 #include "engine/CMeshObject.h"
 #include "engine/CTexture.h"
+#include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
 #include "formats/XTemplates.h"
 #include "platform/DxErrors.h"
@@ -25,7 +26,13 @@ namespace fs = std::filesystem;
 namespace {
 
 // A file could not be created, written or renamed (ERROR_WRITE_FAULT).
-constexpr HRESULT kWriteFault = MakeResult(0x8007001Du);
+constexpr HRESULT kWriteFault = HRESULT_WRITE_FAULT;
+
+// Why a file could not be created or renamed into place: a missing folder
+// is "path not found" when saving.
+HRESULT SaveErrorFromErrno(int err) {
+  return err == ENOENT ? HRESULT_PATH_NOT_FOUND : ResultFromErrno(err, kWriteFault);
+}
 
 // A file written under a temporary name in the target's folder and renamed
 // over the target when complete; dropped unless committed.
@@ -36,7 +43,10 @@ class TempTarget {
     if (dir.empty()) dir = "./";
     std::string pattern = dir + "." + PathFileName(target) + ".XXXXXX";
     const int fd = ::mkstemp(pattern.data());
-    if (fd < 0) return;
+    if (fd < 0) {
+      m_Error = SaveErrorFromErrno(errno);
+      return;
+    }
     // The new file gets the permissions the target had, or those a newly
     // created file gets.
     struct stat st {};
@@ -59,9 +69,10 @@ class TempTarget {
   TempTarget& operator=(const TempTarget&) = delete;
 
   bool Valid() const { return !m_Temp.empty(); }
+  HRESULT Error() const { return m_Error; }
   const CString& Path() const { return m_Temp; }
   HRESULT Commit() {
-    if (::rename(m_Temp.c_str(), m_Target.c_str()) != 0) return kWriteFault;
+    if (::rename(m_Temp.c_str(), m_Target.c_str()) != 0) return SaveErrorFromErrno(errno);
     m_Committed = true;
     return S_OK;
   }
@@ -70,6 +81,7 @@ class TempTarget {
   CString m_Target;
   CString m_Temp;
   bool m_Committed = false;
+  HRESULT m_Error = kWriteFault;
 };
 
 // Progress of a save on the engine's progress bar.
@@ -164,8 +176,12 @@ const char* CWriteDirectX::Keep(std::string text) {
   return m_Strings.back().c_str();
 }
 
+// The first failure of a save is shown once, naming the file and the reason.
 HRESULT CWriteDirectX::Report(HRESULT hr) {
-  if (FAILED(hr) && m_Object && m_Object->Engine()) m_Object->Engine()->ReportError(hr, "");
+  if (FAILED(hr) && !m_FailureReported && m_Object && m_Object->Engine()) {
+    m_FailureReported = true;
+    m_Object->Engine()->ReportError("Cannot save \"" + m_FileName + "\": " + DirectXErrorDescription(hr));
+  }
   return hr;
 }
 
@@ -203,6 +219,8 @@ HRESULT CWriteDirectX::AddRecord(IDirectXFileData* parent, const GUID& type, con
 LONG CWriteDirectX::WriteObject(CMeshObject* object, const CString& file, DWORD format) {
   if (!object) return E_FAIL;
   m_Object = object;
+  m_FileName = file;
+  m_FailureReported = false;
   m_ModelDirectory = PathDirectory(file);
   m_SaveExtraInfo = HostGetProfileInt("ACTIONS", "SAVEEXTRAINFO", 1) == 1;
   m_SaveFullPaths = SaveFullTexturePaths();
@@ -211,7 +229,7 @@ LONG CWriteDirectX::WriteObject(CMeshObject* object, const CString& file, DWORD 
 
   TempTarget temp(file);
   HRESULT hr = S_OK;
-  if (!temp.Valid()) return Report(kWriteFault);
+  if (!temp.Valid()) return Report(temp.Error());
 
   hr = DirectXFileCreate(&m_File);
   if (FAILED(hr)) {

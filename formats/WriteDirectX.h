@@ -72,6 +72,8 @@ class CWriteDirectX {
   IDirectXFile* m_File = nullptr;
   IDirectXFileSaveObject* m_Save = nullptr;
   CMeshObject* m_Object = nullptr;
+  CString m_FileName;             // the file being saved, for the failure message
+  bool m_FailureReported = false;
   CString m_ModelDirectory;   // where the file and its texture images go
   bool m_SaveExtraInfo = true;
   bool m_SaveFullPaths = false;

@@ -20,6 +20,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/Paths.h"
 #include "platform/XFileModel.h"
 
 using namespace xfile;
@@ -428,7 +429,7 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
       if (!m_HeaderWritten) out = m_Header;
       out += chunk;
       if (std::fwrite(out.data(), 1, out.size(), m_File) != out.size() || std::fflush(m_File) != 0)
-        return DXFILEERR_BADFILE;
+        return WriteError();
       m_HeaderWritten = true;
       return S_OK;
     }
@@ -453,10 +454,14 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
         ftruncate(fileno(m_File), static_cast<off_t>(blocksAt + blocks.size() + tail.size())) != 0 ||
         std::fseek(m_File, 0, SEEK_SET) != 0 || std::fwrite(front.data(), 1, front.size(), m_File) != front.size() ||
         std::fflush(m_File) != 0)
-      return DXFILEERR_BADFILE;
+      return WriteError();
     m_PackedSize += blocks.size();
     return S_OK;
   }
+
+  // A write that failed: a full disk, a read-only file system or no
+  // permission say so; anything else is a bad file.
+  static HRESULT WriteError() { return ResultFromErrno(errno, DXFILEERR_BADFILE); }
 
   std::shared_ptr<TemplateRegistry> m_Reg;
   std::shared_ptr<XDocument> m_Doc;
@@ -528,12 +533,18 @@ class CDXFile final : public RefCounted<IDirectXFile> {
   HRESULT CreateEnumObject(const void* source, DWORD loadOptions, IDirectXFileEnumObject** out) override {
     if (!out) return DXFILEERR_BADVALUE;
     *out = nullptr;
+    m_LastError = DXFILEERRORINFO{};
     if (!source) return DXFILEERR_BADVALUE;
     FileBytes fileBytes;
     const uint8_t* data = nullptr;
     size_t size = 0;
     if (loadOptions == DXFILELOAD_FROMFILE) {
-      if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) return hr;
+      if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) {
+        m_LastError.code = hr;
+        m_LastError.stop = DXFILESTOP_OPEN;
+        m_LastError.systemError = FileReadError(static_cast<const char*>(source));
+        return hr;
+      }
       data = fileBytes.Data();
       size = fileBytes.Size();
     } else if (loadOptions == DXFILELOAD_FROMMEMORY) {
@@ -547,6 +558,7 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     TemplateRegistry local = *m_Reg;  // the file's own templates stay with this file
     auto doc = std::make_shared<XDocument>();
     ParseResult r = ParseFile(data, size, local, *doc, false);
+    if (FAILED(r.hr)) NoteStop(r);
     if (!r.bodyRead) return r.hr;
     *out = new CDXFileEnumObject(std::move(doc), r.hr);
     return S_OK;
@@ -557,7 +569,7 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     *out = nullptr;
     if (!fileName || (format & ~(DXFILEFORMAT_TEXT | DXFILEFORMAT_COMPRESSED)) != 0) return DXFILEERR_BADVALUE;
     std::FILE* f = std::fopen(fileName, "wb");
-    if (!f) return DXFILEERR_BADFILE;
+    if (!f) return errno == ENOENT ? HRESULT_PATH_NOT_FOUND : ResultFromErrno(errno, DXFILEERR_BADFILE);
     auto* save = new CDXFileSaveObject(m_Reg, f, (format & DXFILEFORMAT_TEXT) != 0,
                                        (format & DXFILEFORMAT_COMPRESSED) != 0);
     HRESULT hr = save->Start();
@@ -579,7 +591,35 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     return S_OK;
   }
 
+  HRESULT GetErrorInfo(DXFILEERRORINFO* info) override {
+    if (!info) return DXFILEERR_BADVALUE;
+    *info = m_LastError;
+    return S_OK;
+  }
+
  private:
+  void NoteStop(const ParseResult& r) {
+    DXFILEERRORINFO& e = m_LastError;
+    e.code = r.hr;
+    switch (r.stop) {
+      case ParseStop::None: e.stop = DXFILESTOP_NONE; break;
+      case ParseStop::Empty: e.stop = DXFILESTOP_EMPTY; break;
+      case ParseStop::Header: e.stop = DXFILESTOP_HEADER; break;
+      case ParseStop::Compression: e.stop = DXFILESTOP_COMPRESSION; break;
+      case ParseStop::EndOfData: e.stop = DXFILESTOP_ENDOFDATA; break;
+      case ParseStop::NotANumber: e.stop = DXFILESTOP_NOTANUMBER; break;
+      case ParseStop::CountPastEnd: e.stop = DXFILESTOP_COUNTPASTEND; break;
+      case ParseStop::Syntax: e.stop = DXFILESTOP_SYNTAX; break;
+    }
+    e.line = static_cast<DWORD>(std::min<size_t>(r.line, 0xFFFFFFFFu));
+    e.offset = r.offset;
+    e.binary = r.binary;
+    e.compressed = r.compressed;
+    e.count = r.count;
+    std::snprintf(e.found, sizeof e.found, "%s", r.found.c_str());
+  }
+
+  DXFILEERRORINFO m_LastError;
   std::shared_ptr<TemplateRegistry> m_Reg = std::make_shared<TemplateRegistry>();
 };
 

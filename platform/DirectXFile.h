@@ -41,6 +41,35 @@ struct DXFILELOADMEMORY {
   DWORD dSize = 0;
 };
 
+// Why the last CreateEnumObject of an IDirectXFile failed, or why the file
+// it enumerates stopped early (an addition of this implementation).
+enum DXFILESTOP : DWORD {
+  DXFILESTOP_NONE = 0,          // parsed whole
+  DXFILESTOP_OPEN = 1,          // could not be opened or read: systemError
+  DXFILESTOP_EMPTY = 2,         // no bytes at all
+  DXFILESTOP_HEADER = 3,        // a wrong header: code tells which part
+  DXFILESTOP_COMPRESSION = 4,   // compressed data that does not inflate
+  DXFILESTOP_ENDOFDATA = 5,     // the data ends too early
+  DXFILESTOP_NOTANUMBER = 6,    // a number was expected: found
+  DXFILESTOP_COUNTPASTEND = 7,  // a count asks for more than the data holds: count
+  DXFILESTOP_SYNTAX = 8,        // anything else
+};
+
+struct DXFILEERRORINFO {
+  HRESULT code = S_OK;
+  DXFILESTOP stop = DXFILESTOP_NONE;
+  // Text files: the line, 1-based, the header's line counted (0 for binary
+  // files). Offset: bytes from the start of the file, or of the inflated
+  // data of a compressed file.
+  DWORD line = 0;
+  uint64_t offset = 0;
+  bool binary = false;
+  bool compressed = false;
+  int systemError = 0;  // errno of DXFILESTOP_OPEN
+  uint64_t count = 0;   // DXFILESTOP_COUNTPASTEND
+  char found[48] = {};  // DXFILESTOP_NOTANUMBER, text files: what stood there
+};
+
 // Interface identifiers for QueryInterface.
 extern const GUID IID_IUnknown;
 extern const GUID IID_IDirectXFile;
@@ -182,6 +211,9 @@ class IDirectXFile : public IDirectXFileUnknown {
   virtual HRESULT CreateSaveObject(const char* fileName, DWORD format, IDirectXFileSaveObject** out) = 0;
   // `data` is a template file in any encoding. All or nothing.
   virtual HRESULT RegisterTemplates(const void* data, DWORD size) = 0;
+  // Where and why the last CreateEnumObject failed or its file stopped
+  // early; code S_OK when that file parsed whole.
+  virtual HRESULT GetErrorInfo(DXFILEERRORINFO* info) = 0;
 };
 
 HRESULT DirectXFileCreate(IDirectXFile** out);

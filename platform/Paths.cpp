@@ -1,7 +1,11 @@
 #include "platform/Paths.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include <vector>
 
@@ -102,4 +106,28 @@ CString FindFileCaseInsensitive(const CString& path) {
     current = next;
   }
   return FileExists(current) ? current : CString();
+}
+
+int FileReadError(const CString& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return errno;
+  struct stat st {};
+  const int err = ::fstat(fd, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EISDIR : 0;
+  ::close(fd);
+  return err;
+}
+
+HRESULT ResultFromErrno(int err, HRESULT fallback) {
+  switch (err) {
+    case ENOENT: return HRESULT_FILE_NOT_FOUND;
+    case ENOTDIR: return HRESULT_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM: return HRESULT_ACCESS_DENIED;
+    case EISDIR: return HRESULT_IS_DIRECTORY;
+    case ENOSPC:
+    case EDQUOT: return HRESULT_DISK_FULL;
+    case EROFS: return HRESULT_WRITE_PROTECT;
+    case ENAMETOOLONG: return HRESULT_NAME_TOO_LONG;
+    default: return fallback;
+  }
 }

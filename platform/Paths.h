@@ -5,6 +5,7 @@
 #pragma once
 
 #include "platform/CString.h"
+#include "platform/WinTypes.h"
 
 bool IsPathSeparator(char c);
 
@@ -35,3 +36,12 @@ bool DirectoryExists(const CString& path);
 // written on Windows rarely match the case of the files on disk). "\" counts
 // as a separator. Returns "" when nothing matches.
 CString FindFileCaseInsensitive(const CString& path);
+
+// Why `path` cannot be read as a file: 0 when it opens for reading and is no
+// directory, otherwise the errno value (EISDIR for a directory).
+int FileReadError(const CString& path);
+
+// The result code of a file-system errno value: not found, path not found,
+// access denied, is a directory, disk full, read-only, name too long; other
+// values give `fallback`.
+HRESULT ResultFromErrno(int err, HRESULT fallback);

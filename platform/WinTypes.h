@@ -46,6 +46,18 @@ constexpr HRESULT CO_E_NOTINITIALIZED = MakeResult(0x800401F0u);
 constexpr HRESULT E_OUTOFMEMORY = MakeResult(0x8007000Eu);
 constexpr HRESULT E_INVALIDARG = MakeResult(0x80070057u);
 
+// File-system failures as Windows result codes (facility 7, the Win32 error
+// number in the low word).
+constexpr HRESULT HRESULT_FILE_NOT_FOUND = MakeResult(0x80070002u);    // ERROR_FILE_NOT_FOUND
+constexpr HRESULT HRESULT_PATH_NOT_FOUND = MakeResult(0x80070003u);    // ERROR_PATH_NOT_FOUND
+constexpr HRESULT HRESULT_ACCESS_DENIED = MakeResult(0x80070005u);     // ERROR_ACCESS_DENIED
+constexpr HRESULT HRESULT_WRITE_PROTECT = MakeResult(0x80070013u);     // ERROR_WRITE_PROTECT
+constexpr HRESULT HRESULT_WRITE_FAULT = MakeResult(0x8007001Du);       // ERROR_WRITE_FAULT
+constexpr HRESULT HRESULT_READ_FAULT = MakeResult(0x8007001Eu);        // ERROR_READ_FAULT
+constexpr HRESULT HRESULT_DISK_FULL = MakeResult(0x80070070u);         // ERROR_DISK_FULL
+constexpr HRESULT HRESULT_NAME_TOO_LONG = MakeResult(0x800700CEu);     // ERROR_FILENAME_EXCED_RANGE
+constexpr HRESULT HRESULT_IS_DIRECTORY = MakeResult(0x8007010Bu);      // ERROR_DIRECTORY
+
 // Colour words of the user interface: 0x00BBGGRR.
 constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
   return static_cast<COLORREF>(r) | (static_cast<COLORREF>(g) << 8) | (static_cast<COLORREF>(b) << 16);

@@ -191,11 +191,33 @@ struct FileHeader {
 // Checks the 16-byte header; returns S_OK or the DXFILEERR_* code.
 HRESULT ReadHeader(const uint8_t* data, size_t size, FileHeader* header);
 
+// Why a parse stopped before the end.
+enum class ParseStop : uint8_t {
+  None,          // parsed whole
+  Empty,         // no bytes at all
+  Header,        // the 16-byte header is wrong (hr tells what)
+  Compression,   // the compressed body does not inflate
+  EndOfData,     // the data ends inside a header, token, object or template
+  NotANumber,    // a number was expected; `found` holds what stood there
+  CountPastEnd,  // a count (`count`) asks for more values than the data holds
+  Syntax,        // anything else
+};
+
 // Result of parsing a file or a template block.
 struct ParseResult {
   HRESULT hr = S_OK;       // first failure, S_OK when the whole input parsed
   bool bodyRead = false;   // header and decompression passed
   size_t completeTop = 0;  // top-level objects finished before the failure
+  // Where and why it stopped. Text: `line` is 1-based and counts the
+  // header's line; binary: 0. `offset` counts bytes from the start of the
+  // file, or of the inflated data (header included) of a compressed file.
+  ParseStop stop = ParseStop::None;
+  size_t line = 0;
+  size_t offset = 0;
+  bool binary = false;
+  bool compressed = false;
+  std::string found;
+  uint64_t count = 0;
 };
 
 // Parses a whole file (header included, decompressing when needed): file

@@ -256,10 +256,17 @@ class PeekingLexer {
 
 class TextLexer : public PeekingLexer<TextLexer> {
  public:
-  TextLexer(const char* begin, const char* end) : m_P(begin), m_End(end) {}
+  TextLexer(const char* begin, const char* end) : m_Begin(begin), m_P(begin), m_End(end) {}
 
   HRESULT Error() const { return m_Error; }
   size_t Remaining() const { return static_cast<size_t>(m_End - m_P); }
+  // Where the last token or number began, and whether it was the end; what
+  // stopped the tokenizer itself (EndOfData or Syntax) and where.
+  size_t TokenOffset() const { return static_cast<size_t>(m_TokAt - m_Begin); }
+  bool LastWasEnd() const { return m_LastEnd; }
+  ParseStop ErrorStop() const { return m_ErrorStop; }
+  size_t ErrorOffset() const { return m_ErrorAt; }
+  uint64_t ErrorCount() const { return 0; }
 
   // Skips ',' and ';'.
   void SkipSeparators() {
@@ -288,6 +295,7 @@ class TextLexer : public PeekingLexer<TextLexer> {
     while (n < chunk) {
       SkipBlankAndSeparators();
       if (m_P >= m_End) break;
+      m_TokAt = m_P;
       const unsigned char c = static_cast<unsigned char>(*m_P);
       if (!IsDigit(c) && c != '-' && c != '+' && c != '.') break;
       const char* stop = m_P;
@@ -327,8 +335,14 @@ class TextLexer : public PeekingLexer<TextLexer> {
     }
   }
 
-  void Fail(Token& t) {
-    if (m_Error == S_OK) m_Error = DXFILEERR_PARSEERROR;
+  // `stop` says whether the data ran out (an open string or identifier at the
+  // end) or held something no token starts with.
+  void Fail(Token& t, ParseStop stop = ParseStop::Syntax) {
+    if (m_Error == S_OK) {
+      m_Error = DXFILEERR_PARSEERROR;
+      m_ErrorStop = stop;
+      m_ErrorAt = TokenOffset();
+    }
     t.kind = Tok::End;
     m_P = m_End;
   }
@@ -337,6 +351,8 @@ class TextLexer : public PeekingLexer<TextLexer> {
     SkipBlank();
     t.text = true;
     t.kw = Kw::None;
+    m_TokAt = m_P;
+    m_LastEnd = m_P >= m_End;
     if (m_P >= m_End) {
       t.kind = Tok::End;
       return;
@@ -357,7 +373,7 @@ class TextLexer : public PeekingLexer<TextLexer> {
       case ';': t.kind = Tok::Semicolon; ++m_P; return;
       case '"': {
         const void* q = std::memchr(s + 1, '"', static_cast<size_t>(m_End - s - 1));
-        if (!q) return Fail(t);
+        if (!q) return Fail(t, ParseStop::EndOfData);
         const char* e = static_cast<const char*>(q);
         if (static_cast<size_t>(e - s - 1) > kMaxStringLength) return Fail(t);
         t.kind = Tok::String;
@@ -369,10 +385,12 @@ class TextLexer : public PeekingLexer<TextLexer> {
       case '<': {
         const char* p = s + 1;
         while (p < m_End && (*p == ' ' || *p == '\t')) ++p;
-        if (m_End - p < 36 || !ParseGuidText(std::string_view(p, 36), &t.guid)) return Fail(t);
+        if (m_End - p < 36) return Fail(t, ParseStop::EndOfData);
+        if (!ParseGuidText(std::string_view(p, 36), &t.guid)) return Fail(t);
         p += 36;
         while (p < m_End && (*p == ' ' || *p == '\t')) ++p;
-        if (p >= m_End || *p != '>') return Fail(t);
+        if (p >= m_End) return Fail(t, ParseStop::EndOfData);
+        if (*p != '>') return Fail(t);
         t.kind = Tok::Guid;
         m_P = p + 1;
         return;
@@ -408,9 +426,14 @@ class TextLexer : public PeekingLexer<TextLexer> {
     m_P = p;
   }
 
+  const char* m_Begin;
   const char* m_P;
   const char* m_End;
+  const char* m_TokAt = m_Begin;
+  bool m_LastEnd = false;
   HRESULT m_Error = S_OK;
+  ParseStop m_ErrorStop = ParseStop::None;
+  size_t m_ErrorAt = 0;
 };
 
 // --- Binary tokenizer ----------------------------------------------------------
@@ -424,10 +447,16 @@ enum : uint16_t {
 
 class BinaryLexer : public PeekingLexer<BinaryLexer> {
  public:
-  BinaryLexer(const uint8_t* begin, const uint8_t* end, bool doubles) : m_P(begin), m_End(end), m_Doubles(doubles) {}
+  BinaryLexer(const uint8_t* begin, const uint8_t* end, bool doubles)
+      : m_Begin(begin), m_P(begin), m_End(end), m_Doubles(doubles) {}
 
   HRESULT Error() const { return m_Error; }
   size_t Remaining() const { return static_cast<size_t>(m_End - m_P) + m_ListLeft; }
+  size_t TokenOffset() const { return static_cast<size_t>(m_TokAt - m_Begin); }
+  bool LastWasEnd() const { return m_LastEnd; }
+  ParseStop ErrorStop() const { return m_ErrorStop; }
+  size_t ErrorOffset() const { return m_ErrorAt; }
+  uint64_t ErrorCount() const { return m_ErrorCount; }
 
   void SkipSeparators() {
     for (;;) {
@@ -442,6 +471,7 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
   // integer list.
   size_t TakeCounted(MemberType type, uint64_t items, std::vector<uint8_t>& rec) {
     if (m_HasPeek || m_ListLeft == 0 || m_ListFloat || PrimitiveSize(type) != 4) return 0;
+    m_TokAt = m_P;
     const uint8_t* start = m_P;
     const uint8_t* p = m_P;
     uint32_t left = m_ListLeft;
@@ -464,6 +494,7 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
   // appended to `rec`; 0 outside a list.
   size_t TakeNumbers(MemberType type, uint64_t max, std::vector<uint8_t>& rec) {
     if (m_HasPeek || m_ListLeft == 0) return 0;
+    m_TokAt = m_P;
     const size_t n = static_cast<size_t>(std::min<uint64_t>(max, m_ListLeft));
     const size_t width = PrimitiveSize(type);
     const size_t at = rec.size();
@@ -513,8 +544,14 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
 
  private:
   friend class PeekingLexer<BinaryLexer>;
-  void Fail(Token& t) {
-    if (m_Error == S_OK) m_Error = DXFILEERR_PARSEERROR;
+  // Most failures are a token cut off by the end of the data.
+  void Fail(Token& t, ParseStop stop = ParseStop::EndOfData, uint64_t count = 0) {
+    if (m_Error == S_OK) {
+      m_Error = DXFILEERR_PARSEERROR;
+      m_ErrorStop = stop;
+      m_ErrorAt = TokenOffset();
+      m_ErrorCount = count;
+    }
     t.kind = Tok::End;
     m_P = m_End;
     m_ListLeft = 0;
@@ -537,6 +574,8 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
   void LexOnce(Token& t) {
     t.text = false;
     t.kw = Kw::None;
+    m_TokAt = m_P;
+    m_LastEnd = m_ListLeft == 0 && m_P >= m_End;
     if (m_ListLeft > 0) {
       --m_ListLeft;
       if (m_ListFloat) {
@@ -595,7 +634,9 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
         if (!Have(4)) return Fail(t);
         const uint32_t n = Dword();
         const size_t width = code == kTokFloatList && m_Doubles ? 8 : 4;
-        if (n > (static_cast<size_t>(m_End - m_P)) / width) return Fail(t);
+        // A list is written with its values: when they are not all there,
+        // the file has been cut off.
+        if (n > (static_cast<size_t>(m_End - m_P)) / width) return Fail(t, ParseStop::EndOfData);
         m_ListLeft = n;
         m_ListFloat = code == kTokFloatList;
         m_ListWidth = width;
@@ -634,12 +675,18 @@ class BinaryLexer : public PeekingLexer<BinaryLexer> {
       case kTokLpstr: t.kw = Kw::String; return;
       case kTokUnicode: t.kw = Kw::Unicode; return;
       case kTokCstring: t.kw = Kw::Cstring; return;
-      default: return Fail(t);
+      default: return Fail(t, ParseStop::Syntax);
     }
   }
 
+  const uint8_t* m_Begin;
   const uint8_t* m_P;
   const uint8_t* m_End;
+  const uint8_t* m_TokAt = m_Begin;
+  bool m_LastEnd = false;
+  ParseStop m_ErrorStop = ParseStop::None;
+  size_t m_ErrorAt = 0;
+  uint64_t m_ErrorCount = 0;
   bool m_Doubles;
   uint32_t m_ListLeft = 0;
   bool m_ListFloat = false;
@@ -715,21 +762,60 @@ class Parser {
           ++r.completeTop;
         }
       } else {
-        hr = DXFILEERR_PARSEERROR;
+        hr = Fail();
       }
       if (FAILED(hr)) {
         r.hr = hr;
+        TakeStop(r);
         return r;
       }
     }
-    if (FAILED(m_Lx.Error())) r.hr = m_Lx.Error();
+    if (FAILED(m_Lx.Error())) {
+      r.hr = Fail();
+      TakeStop(r);
+    }
     return r;
   }
 
  private:
+  // The first failure's reason and place: the tokenizer's own when it
+  // failed, the end of the data when the last token was the end, the last
+  // token otherwise.
+  void Note(ParseStop stop, size_t at, uint64_t count = 0) {
+    if (m_Stop != ParseStop::None) return;
+    m_Stop = stop;
+    m_StopAt = at;
+    m_StopCount = count;
+  }
   HRESULT Fail(HRESULT hr = DXFILEERR_PARSEERROR) {
     HRESULT lex = m_Lx.Error();
-    return FAILED(lex) ? lex : hr;
+    if (FAILED(lex)) {
+      Note(m_Lx.ErrorStop(), m_Lx.ErrorOffset(), m_Lx.ErrorCount());
+      return lex;
+    }
+    Note(m_Lx.LastWasEnd() ? ParseStop::EndOfData : ParseStop::Syntax, m_Lx.TokenOffset());
+    return hr;
+  }
+  // A number was expected where `tok` stands.
+  HRESULT FailNumber(const Token& tok) {
+    if (FAILED(m_Lx.Error()) || tok.kind == Tok::End) return Fail();
+    if (m_Stop == ParseStop::None && tok.text && tok.p) {
+      m_StopFound.assign(tok.p, std::min<uint32_t>(tok.len, 40));
+      if (tok.kind == Tok::String) m_StopFound = "\"" + m_StopFound + "\"";
+    }
+    Note(ParseStop::NotANumber, m_Lx.TokenOffset());
+    return DXFILEERR_PARSEERROR;
+  }
+  // A count asks for more than the rest of the data can hold.
+  HRESULT FailCount(uint64_t count) {
+    Note(ParseStop::CountPastEnd, m_Lx.TokenOffset(), count);
+    return Fail(DXFILEERR_BADARRAYSIZE);
+  }
+  void TakeStop(ParseResult& r) const {
+    r.stop = m_Stop == ParseStop::None ? ParseStop::Syntax : m_Stop;
+    r.offset = m_StopAt;
+    r.count = m_StopCount;
+    r.found = m_StopFound;
   }
   bool Expect(Tok kind) {
     Token t;
@@ -1009,11 +1095,11 @@ class Parser {
       for (const ArrayDim& d : m.dims) {
         const uint64_t n = d.member >= 0 ? m_Values[base + static_cast<size_t>(d.member)] : d.fixed;
         count *= n;
-        if (count > 0xFFFFFFFFull) return Fail(DXFILEERR_BADARRAYSIZE);
+        if (count > 0xFFFFFFFFull) return FailCount(count);
       }
       if (m.type == MemberType::Template) {
         if (!m.tmpl->hasData) continue;  // nothing to read, nothing stored
-        if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+        if (count > m_Lx.Remaining() + 1) return FailCount(count);
         if (m.tmpl->flatCount) {
           HRESULT hr = ReadRun(m.tmpl->flatType, count * m.tmpl->flatCount, rec);
           if (FAILED(hr)) return hr;
@@ -1031,7 +1117,7 @@ class Parser {
         }
         continue;
       }
-      if (count > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+      if (count > m_Lx.Remaining() + 1) return FailCount(count);
       if (m.IsArray()) {
         HRESULT hr = ReadRun(m.type, count, rec);
         if (FAILED(hr)) return hr;
@@ -1090,7 +1176,7 @@ class Parser {
       uint64_t n = 0;
       HRESULT hr = ReadSingle(type, rec, &n);
       if (FAILED(hr)) return hr;
-      if (n > m_Lx.Remaining() + 1) return Fail(DXFILEERR_BADARRAYSIZE);
+      if (n > m_Lx.Remaining() + 1) return FailCount(n);
       hr = ReadRun(type, n, rec);
       if (FAILED(hr)) return hr;
     }
@@ -1126,13 +1212,13 @@ class Parser {
     switch (type) {
       case MemberType::Float: {
         float f;
-        if (!TokenToReal(tok, &f)) return Fail();
+        if (!TokenToReal(tok, &f)) return FailNumber(tok);
         Append(rec, &f, 4);
         return S_OK;
       }
       case MemberType::Double: {
         double d;
-        if (!TokenToReal(tok, &d)) return Fail();
+        if (!TokenToReal(tok, &d)) return FailNumber(tok);
         Append(rec, &d, 8);
         return S_OK;
       }
@@ -1145,7 +1231,7 @@ class Parser {
       default: break;
     }
     uint64_t v;
-    if (!TokenToInteger(tok, &v)) return Fail();
+    if (!TokenToInteger(tok, &v)) return FailNumber(tok);
     const size_t at = rec.size();
     rec.resize(at + PrimitiveSize(type));
     PutInteger(type, v, rec.data() + at);
@@ -1156,8 +1242,34 @@ class Parser {
   Lexer& m_Lx;
   TemplateRegistry& m_Reg;
   XDocument& m_Doc;
+  ParseStop m_Stop = ParseStop::None;
+  size_t m_StopAt = 0;
+  uint64_t m_StopCount = 0;
+  std::string m_StopFound;
   std::vector<uint64_t> m_Values;  // integer members of the structs being read
 };
+
+// Whether a compressed body that does not inflate was cut off: its block
+// headers are sound as far as they go but the blocks run past the end, or
+// stop before the declared size.
+bool CompressedBodyCutShort(const uint8_t* data, size_t size) {
+  if (size < 4) return true;
+  uint32_t total;
+  std::memcpy(&total, data, 4);
+  size_t at = 4;
+  uint64_t produced = 0;
+  while (at < size) {
+    if (size - at < 6) return true;
+    uint16_t raw, packed;
+    std::memcpy(&raw, data + at, 2);
+    std::memcpy(&packed, data + at + 2, 2);
+    if (data[at + 4] != 'C' || data[at + 5] != 'K' || raw > kMsZipBlock) return false;
+    if (size - at - 4 < packed) return true;
+    produced += raw;
+    at += 4 + static_cast<size_t>(packed);
+  }
+  return total >= 16 && produced < total - 16u;
+}
 
 }  // namespace
 
@@ -1189,29 +1301,63 @@ ParseResult ParseFile(const uint8_t* data, size_t size, TemplateRegistry& regist
   ParseResult r;
   FileHeader header;
   r.hr = ReadHeader(data, size, &header);
-  if (FAILED(r.hr)) return r;
+  if (FAILED(r.hr)) {
+    // A file cut off inside a header that begins right is too short, not foreign.
+    const size_t n = std::min<size_t>(size, 16);
+    const bool headerStart = data && n > 0 && std::memcmp(data, "xof 0302txt 0032", n) == 0;
+    r.stop = size == 0 ? ParseStop::Empty : size < 16 && headerStart ? ParseStop::EndOfData : ParseStop::Header;
+    r.offset = size;
+    if (r.stop == ParseStop::EndOfData) r.line = 1;
+    return r;
+  }
+  r.binary = header.encoding == Encoding::Binary;
+  r.compressed = header.compressed;
   std::vector<uint8_t> inflated;
   const uint8_t* body = data + 16;
   size_t bodySize = size - 16;
   if (header.compressed) {
     r.hr = MsZipDecompress(body, bodySize, &inflated);
-    if (FAILED(r.hr)) return r;
+    if (FAILED(r.hr)) {
+      r.stop = ParseStop::Compression;
+      if (r.hr != E_OUTOFMEMORY && CompressedBodyCutShort(body, bodySize)) {
+        // Placed at the end of the file itself, not of inflated data.
+        r.stop = ParseStop::EndOfData;
+        r.offset = size;
+        r.binary = true;
+        r.compressed = false;
+      }
+      return r;
+    }
     body = inflated.data();
     bodySize = inflated.size();
     // Records keep pointers only into the document, never into the body.
   }
   r.bodyRead = true;
+  ParseResult pr;
   if (header.encoding == Encoding::Text) {
     TextLexer lx(reinterpret_cast<const char*>(body), reinterpret_cast<const char*>(body) + bodySize);
     Parser<TextLexer> p(lx, registry, doc);
-    ParseResult pr = p.Run(templatesOnly);
-    pr.bodyRead = true;
-    return pr;
+    pr = p.Run(templatesOnly);
+  } else {
+    BinaryLexer lx(body, body + bodySize, header.doubles);
+    Parser<BinaryLexer> p(lx, registry, doc);
+    pr = p.Run(templatesOnly);
   }
-  BinaryLexer lx(body, body + bodySize, header.doubles);
-  Parser<BinaryLexer> p(lx, registry, doc);
-  ParseResult pr = p.Run(templatesOnly);
   pr.bodyRead = true;
+  pr.binary = r.binary;
+  pr.compressed = r.compressed;
+  if (FAILED(pr.hr)) {
+    // Data that runs out is reported where it ends: after its last byte,
+    // on the last line that holds anything.
+    size_t at = pr.stop == ParseStop::EndOfData ? bodySize : std::min(pr.offset, bodySize);
+    if (!pr.binary) {
+      size_t last = at;
+      if (pr.stop == ParseStop::EndOfData)
+        while (last > 0 && std::strchr(" \t\r\n\f\v", static_cast<char>(body[last - 1])) && body[last - 1] != 0) --last;
+      pr.line = 1 + static_cast<size_t>(std::count(body, body + last, static_cast<uint8_t>('\n')));
+    }
+    pr.offset = 16 + at;
+  }
   return pr;
 }
 

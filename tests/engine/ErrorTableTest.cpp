@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <set>
 #include <string>
@@ -44,17 +45,20 @@ TEST(DirectXErrorText, FixedTextsAreReproducedExactly) {
 // Neighbours of listed codes, the DirectDraw gaps, success codes and the
 // extremes of the range all fall back to the unknown-error text.
 TEST(DirectXErrorText, UnlistedCodesGiveTheUnknownText) {
-  const uint32_t unlisted[] = {0x00000000u, 0x00000001u, 0x12345678u, 0x80004002u,
+  const uint32_t unlisted[] = {0x00000000u, 0x00000001u, 0x12345678u, 0x80004006u,
                                0x88760000u, 0x88760241u, 0x8876031Au, 0x88760321u,
-                               0x88760352u, 0x88760354u, 0x887A0000u, 0x887A0009u,
+                               0x88760351u, 0x8876036Du, 0x887A0000u, 0x887A0009u,
+                               0x80070001u, 0x80070004u, 0x8007010Cu,
                                0x7FFFFFFFu, 0xFFFFFFFFu};
   for (uint32_t code : unlisted) {
     EXPECT_EQ(Text(code), "DirectX Error:\nUnknown DirectX Error.") << std::hex << code;
   }
 }
 
+// The codes of the DirectX documentation, then the codes this program's file
+// API, readers and writers return besides them; all in ascending order.
 TEST(DirectXErrorCodes, ListsExactlyTheReportedCodesInAscendingOrder) {
-  const std::vector<uint32_t> expected = {
+  std::vector<uint32_t> expected = {
       0x80004001, 0x80004005, 0x80040154, 0x800401F0, 0x8007000E, 0x80070057, 0x88760005, 0x8876000A,
       0x88760014, 0x88760028, 0x88760037, 0x8876005A, 0x8876005F, 0x88760064, 0x8876006E, 0x88760078,
       0x88760082, 0x88760091, 0x88760096, 0x887600A0, 0x887600AA, 0x887600B4, 0x887600CD, 0x887600D2,
@@ -72,6 +76,13 @@ TEST(DirectXErrorCodes, ListsExactlyTheReportedCodesInAscendingOrder) {
       0x8876031D, 0x8876031E, 0x8876031F, 0x88760320, 0x88760324, 0x88760325, 0x88760353, 0x88760800,
       0x887A0001, 0x887A0002, 0x887A0003, 0x887A0004, 0x887A0005, 0x887A0006, 0x887A0007, 0x887A0008,
   };
+  ASSERT_EQ(expected.size(), 128u);
+  // E_NOINTERFACE and E_POINTER, the file-system codes, the DirectX file codes.
+  expected.insert(expected.end(), {0x80004002, 0x80004003, 0x80070002, 0x80070003, 0x80070005, 0x80070013,
+                                   0x8007001D, 0x8007001E, 0x80070070, 0x800700CE, 0x8007010B});
+  for (uint32_t c = 0x88760352; c <= 0x8876036C; ++c)
+    if (c != 0x88760353) expected.push_back(c);
+  std::sort(expected.begin(), expected.end());
   std::vector<uint32_t> listed;
   for (HRESULT code : DirectXErrorCodes()) listed.push_back(static_cast<uint32_t>(code));
   EXPECT_EQ(listed, expected);
@@ -84,7 +95,8 @@ TEST(DirectXErrorText, EveryListedCodeHasItsOwnDescriptionUnderTheRightHeading) 
   for (HRESULT code : DirectXErrorCodes()) {
     const uint32_t u = static_cast<uint32_t>(code);
     const bool transform = u == 0x80040154u || (u >= 0x887A0001u && u <= 0x887A0008u);
-    const bool fileIo = u == 0x88760353u;
+    const bool fileIo = (u >= 0x88760352u && u <= 0x8876036Cu) || (u >= 0x80070001u && u <= 0x8007FFFFu &&
+                                                                    u != 0x8007000Eu && u != 0x80070057u);
     const std::string heading = transform ? "DirectX Error (DXTransform):\n"
                                 : fileIo  ? "DirectX Error (File IO):\n"
                                           : "DirectX Error:\n";
