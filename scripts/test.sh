@@ -27,5 +27,7 @@ if [ -n "$(ls "$root"/fuzz/*.cpp 2>/dev/null)" ]; then
   CC=clang CXX=clang++ cmake -S "$root" -B "$root/build-fuzz" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DORV_BUILD_FUZZ=ON -DORV_BUILD_APP=OFF -DORV_BUILD_TESTS=OFF -DORV_BUILD_BENCH=OFF
   cmake --build "$root/build-fuzz" -j "$jobs"
+  echo "== fuzz seeds"
+  "$root/scripts/fuzz.sh" --check-seeds "$root/build-fuzz"
   "$root/scripts/fuzz.sh" "$root/build-fuzz"
 fi
