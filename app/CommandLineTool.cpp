@@ -9,6 +9,7 @@
 #include "engine/RenderEngine.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+#include "platform/SaveFiles.h"
 
 namespace {
 
@@ -209,9 +210,11 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
         const CString& f = request.xFormat;
         mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
         host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
+        RemoveStaleSaveTemps(target);
         result = mesh->Save(temp, mesh->GetLastSaveMethode());
         std::error_code ec;
         if (result == 0) std::filesystem::rename(temp, target, ec);
+        if (result == 0 && !ec && !SyncFolderOf(target)) ec = std::make_error_code(std::errc::io_error);
         if (result != 0 || ec) {
           std::filesystem::remove(temp, ec);
           host.Fail("cannot save \"" + target + "\"",
