@@ -1116,18 +1116,22 @@ void ExpectCheap(const std::pair<double, double>& cost, const std::string& label
   EXPECT_LT(cost.second, 2.0) << label;
 }
 
-// A compressed text file whose body is `blocks` blocks of 32 KiB of zeros,
-// declared as `declared` bytes of body (by default what the blocks hold).
-std::string ZeroBomb(size_t blocks, size_t declared = SIZE_MAX) {
-  const std::string zeros(xfile::kMsZipBlock, '\0');
-  std::string block;
-  EXPECT_EQ(xfile::MsZipCompressBlocks(reinterpret_cast<const uint8_t*>(zeros.data()), zeros.size(), block), S_OK);
-  if (declared == SIZE_MAX) declared = blocks * xfile::kMsZipBlock;
+// A compressed text file whose body is `bytes` zeros, in blocks of 32 KiB
+// compressed once.
+std::string ZeroBomb(size_t bytes) {
+  auto packed = [](size_t n) {
+    const std::string zeros(n, '\0');
+    std::string block;
+    EXPECT_EQ(xfile::MsZipCompressBlocks(reinterpret_cast<const uint8_t*>(zeros.data()), n, block), S_OK);
+    return block;
+  };
+  const std::string full = packed(xfile::kMsZipBlock);
   std::string file = "xof 0303tzip0032";
-  const uint32_t total = static_cast<uint32_t>(declared + 16);
+  const uint32_t total = static_cast<uint32_t>(bytes + 16);
   file.append(reinterpret_cast<const char*>(&total), 4);
-  file.reserve(file.size() + blocks * block.size());
-  for (size_t i = 0; i < blocks; ++i) file += block;
+  file.reserve(file.size() + bytes / xfile::kMsZipBlock * full.size() + full.size());
+  for (size_t i = 0; i < bytes / xfile::kMsZipBlock; ++i) file += full;
+  if (bytes % xfile::kMsZipBlock) file += packed(bytes % xfile::kMsZipBlock);
   return file;
 }
 
@@ -1173,8 +1177,9 @@ TEST(DirectXFileInput, HugeFilesAreReadOnlyAsFarAsTheParserGoes) {
 
 TEST(DirectXFileInput, CompressedBodiesMayNotClaimFarMoreThanTheFileHolds) {
   Api api;
-  // 512 MiB of zeros in 852 KB: refused before anything is inflated.
-  const std::string bomb = ZeroBomb(16384);
+  // The largest body a file may have, 512 MiB, of zeros in 852 KB: refused
+  // before anything is inflated.
+  const std::string bomb = ZeroBomb(xfile::kMaxDecompressed - 16);
   HRESULT failure = S_OK;
   const auto cost = Cost([&] { DescribeMemory(api.file.get(), bomb, &failure); });
   EXPECT_EQ(failure, DXFILEERR_BADFILE);
@@ -1188,8 +1193,8 @@ TEST(DirectXFileInput, CompressedBodiesMayNotClaimFarMoreThanTheFileHolds) {
     std::string file;
     HRESULT expected;
   } cases[] = {
-      {"16 MiB of zeros", ZeroBomb(512), S_OK},
-      {"16 MiB and one block of zeros", ZeroBomb(513), DXFILEERR_BADFILE},
+      {"16 MiB of zeros", ZeroBomb(xfile::kInflateAlways), S_OK},
+      {"16 MiB and one byte of zeros", ZeroBomb(xfile::kInflateAlways + 1), DXFILEERR_BADFILE},
       {"a block that holds nothing", std::string("xof 0303tzip0032\x10\0\0\0\0\0\x02\0CK", 26), DXFILEERR_BADFILE},
   };
   for (const auto& c : cases) {
