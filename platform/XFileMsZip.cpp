@@ -117,8 +117,8 @@ HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* 
     // Deflate expands at most about 1032:1, so no block (and no size field)
     // can make the body much larger than that times the input. No writer
     // emits an empty block.
-    if (raw == 0 || raw > kMsZipBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' || size - at - 4 < packed ||
-        raw > (packed - 2u) * 1032u + 258u || produced + raw > expected)
+    if (raw == 0 || raw > kMsZipBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' ||
+        size - at - 4 < packed || raw > (packed - 2u) * 1032u + 258u || produced + raw > expected)
       return DXFILEERR_BADFILE;
     // Nor may the table of tiny blocks outgrow the body it describes.
     if (blocks.size() * sizeof(Block) > expected + 4096) return DXFILEERR_BADFILE;

@@ -195,8 +195,9 @@ TEST_F(ReadDirectXTest, MaterialIndexesThatDoNotFitTheMeshAreReported) {
   const std::string mat = " Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; }";
   for (const auto& c : cases) {
     host.messages.clear();
-    CMeshObject* m = Load(std::string(kHeader) + "Mesh Shape { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;;" +
-                          " MeshMaterialList { " + c.list + (c.list[0] == '1' ? mat : "") + " } }");
+    CMeshObject* m = Load(std::string(kHeader) +
+                          "Mesh Shape { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;; MeshMaterialList { " +
+                          c.list + (c.list[0] == '1' ? mat : "") + " } }");
     EXPECT_EQ(m->GetFaceCount(), 2) << c.list;
     std::string shown;
     for (const auto& msg : host.messages) shown += msg.text + "\n";
