@@ -18,6 +18,7 @@
 #include "engine/RenderEngine.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+#include "platform/SaveFiles.h"
 
 namespace {
 
@@ -358,6 +359,7 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
         mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
         host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
         host.NameTemporary(temp, target);
+        RemoveStaleSaveTemps(target);
         result = mesh->Save(temp, mesh->GetLastSaveMethode());
         std::error_code ec;
         if (result == 0) {
@@ -366,6 +368,7 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
           if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
           std::filesystem::rename(temp, target, ec);
         }
+        if (result == 0 && !ec && !SyncFolderOf(target)) ec = std::make_error_code(std::errc::io_error);
         if (result != 0 || ec) {
           // Removing the temporary must not overwrite why the rename failed.
           std::error_code removed;

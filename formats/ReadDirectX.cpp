@@ -854,8 +854,23 @@ void CReadDirectX::ApplySlots() {
       textureIndex[i] = mesh->GetTextureIndex(*s.texture);
     }
   }
-  if (st.slots.empty() || st.faceIndexes.empty()) return;
+  if (st.faceIndexes.empty()) return;
   const size_t nIndexes = st.faceIndexes.size();
+  // The file's faces (kept or not), and those of them whose material index
+  // is past the list.
+  const size_t nFaces = st.faceStart.empty() ? 0 : st.faceStart.size() - 1;
+  size_t beyond = 0;
+  for (size_t f = 0; f < nFaces; ++f)
+    if (st.faceIndexes[std::min(f, nIndexes - 1)] >= st.slots.size()) ++beyond;
+  if (beyond)
+    m_Engine->ReportError(StrFormat("The mesh %s has %zu faces with material indexes beyond its %zu materials; they "
+                                    "keep the material they had.",
+                                    mesh->GetName().c_str(), beyond, st.slots.size()));
+  if (nIndexes > nFaces)
+    m_Engine->ReportError(StrFormat("The mesh %s has a material list of %zu face indexes for its %zu faces; the "
+                                    "indexes past its faces were ignored.",
+                                    mesh->GetName().c_str(), nIndexes, nFaces));
+  if (st.slots.empty()) return;
   for (size_t t = 0; t < st.triangleFace.size(); ++t) {
     const uint32_t f = st.triangleFace[t];
     // Files that list fewer indexes than faces mean the last one for the rest.

@@ -20,6 +20,7 @@
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
+#include "platform/SaveFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -35,13 +36,13 @@ HRESULT SaveErrorFromErrno(int err) {
 }
 
 // A file written under a temporary name in the target's folder and renamed
-// over the target when complete; dropped unless committed.
+// over the target when complete; dropped unless committed. Temporaries that
+// killed saves of the same target left behind go first.
 class TempTarget {
  public:
   explicit TempTarget(const CString& target) : m_Target(target) {
-    CString dir = PathDirectory(target);
-    if (dir.empty()) dir = "./";
-    std::string pattern = dir + "." + PathFileName(target) + ".XXXXXX";
+    RemoveStaleSaveTemps(target);
+    std::string pattern = SaveTempPattern(target);
     const int fd = ::mkstemp(pattern.data());
     if (fd < 0) {
       m_Error = SaveErrorFromErrno(errno);
@@ -71,9 +72,12 @@ class TempTarget {
   bool Valid() const { return !m_Temp.empty(); }
   HRESULT Error() const { return m_Error; }
   const CString& Path() const { return m_Temp; }
+  // Reported done only once the new file and its name are on disk.
   HRESULT Commit() {
+    if (!SyncFile(m_Temp)) return kWriteFault;
     if (::rename(m_Temp.c_str(), m_Target.c_str()) != 0) return SaveErrorFromErrno(errno);
     m_Committed = true;
+    if (!SyncFolderOf(m_Target)) return kWriteFault;
     return S_OK;
   }
 

@@ -6,6 +6,7 @@
 
 #include "app/MemorySettingsStore.h"
 #include "app/WelcomeText.h"
+#include "fuzz/FuzzSupport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CString wrapped = WrapReadmeText(std::string_view(reinterpret_cast<const char*>(data), size));
@@ -15,11 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 4) return 0;
   int32_t position;
   std::memcpy(&position, data, 4);
-  static const CString path = "fuzz_tips_" + std::to_string(getpid()) + ".txt";
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  std::fwrite(data + 4, 1, size - 4, file);
-  std::fclose(file);
+  static fuzzsupport::MemoryFile file;
+  if (!file.Write(data + 4, size - 4)) return 0;
+  const CString path = file.Path();
 
   MemorySettingsStore store;
   CTipOfTheDay probe(store, path);  // stores the time stamp
@@ -29,6 +28,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CString tip = tips.NextTip();
     if (tip.size() > CTipOfTheDay::kMaxLine) __builtin_trap();
   }
-  std::remove(path.c_str());
   return 0;
 }

@@ -1,16 +1,17 @@
 // Fuzzes the .x file reader: template blocks and data files in every
-// encoding. The first input byte picks the mode:
-//   bit 0 clear: the rest is a whole file (header included) and is also
-//                offered as a template block;
-//   bit 0 set:   the rest is a file body, wrapped in a valid MSZIP container
-//                (bit 1: binary, else text), so the parser behind the
-//                decompressor sees mutated bodies too.
+// encoding. An input that starts with "xof " is a whole file, header
+// included, and is also offered as a template block; so every .x file is a
+// seed as it stands. Any other input is a file body: its first byte picks
+// binary (bit 1 set) or text, and the rest is wrapped in a valid MSZIP
+// container, so the parser behind the decompressor sees mutated bodies too.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "platform/DirectXFile.h"
 #include "platform/XFileModel.h"
+#include "fuzz/FuzzSupport.h"
 #include "tests/platform/XFileFixtures.h"
 
 namespace {
@@ -56,21 +57,28 @@ void Walk(IDirectXFileData* d, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 1) return 0;
-  const uint8_t mode = input[0];
+  const bool whole = size >= 4 && std::memcmp(input, "xof ", 4) == 0;
   std::string file;
-  if (mode & 1) {
-    file = (mode & 2) ? "xof 0303bzip0032" : "xof 0303tzip0032";
-    if (FAILED(xfile::MsZipCompress(input + 1, size - 1, file))) return 0;
+  if (whole) {
+    file.assign(reinterpret_cast<const char*>(input), size);
   } else {
-    file.assign(reinterpret_cast<const char*>(input + 1), size - 1);
+    file = (input[0] & 2) ? "xof 0303bzip0032" : "xof 0303tzip0032";
+    if (FAILED(xfile::MsZipCompress(input + 1, size - 1, file))) return 0;
   }
+
+  // A whole file behind a leading byte is a seed in the wrong form: its
+  // header would be parsed as body text.
+  xfile::FileHeader header;
+  if (FAILED(xfile::ReadHeader(reinterpret_cast<const uint8_t*>(file.data()), file.size(), &header)) ||
+      (!whole && size >= 5 && std::memcmp(input + 1, "xof ", 4) == 0))
+    fuzzsupport::HeaderRejected(size);
 
   IDirectXFile* f = nullptr;
   if (FAILED(DirectXFileCreate(&f))) return 0;
   f->RegisterTemplates(D3DRM_XTEMPLATES, D3DRM_XTEMPLATE_BYTES);
   f->RegisterTemplates(xfixtures::kCustomBlock1, sizeof xfixtures::kCustomBlock1 - 1);
   f->RegisterTemplates(xfixtures::kCustomBlock2, sizeof xfixtures::kCustomBlock2 - 1);
-  if (!(mode & 1)) f->RegisterTemplates(file.data(), static_cast<DWORD>(file.size()));
+  if (whole) f->RegisterTemplates(file.data(), static_cast<DWORD>(file.size()));
 
   DXFILELOADMEMORY mem{file.data(), static_cast<DWORD>(file.size())};
   IDirectXFileEnumObject* e = nullptr;

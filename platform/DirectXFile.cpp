@@ -9,6 +9,7 @@
 #include "platform/DirectXFile.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -478,40 +479,84 @@ class CDXFileSaveObject final : public RefCounted<IDirectXFileSaveObject> {
   size_t m_PackedSize = 0;
 };
 
-// A whole file's bytes, read in one go where its size is known. (Not
-// mapped: a file cut short by another program while mapped would kill the
-// process.)
+// A file's bytes. Files up to kMapFrom are read in one go where their size
+// is known; larger ones are mapped, so that only the pages the parser
+// reaches are ever read: a huge file that fails early (a header and then
+// rubbish) costs no more than a small one. Small files are not mapped: one
+// cut short by another program while mapped would kill the process, and
+// reading them costs little.
 class FileBytes {
  public:
-  // S_OK with every byte read; DXFILEERR_FILENOTFOUND when the file cannot
-  // be opened, E_OUTOFMEMORY or DXFILEERR_BADFILE when it cannot be read
-  // whole.
+  static constexpr size_t kMapFrom = 64u * 1024u * 1024u;
+
+  FileBytes() = default;
+  FileBytes(const FileBytes&) = delete;
+  FileBytes& operator=(const FileBytes&) = delete;
+  ~FileBytes() {
+    if (m_Mapped) ::munmap(m_Mapped, m_MapSize);
+  }
+
+  // S_OK with the bytes at hand; DXFILEERR_FILENOTFOUND when the file cannot
+  // be opened, the header's error when what it starts with is no .x header,
+  // E_OUTOFMEMORY or DXFILEERR_BADFILE when it cannot be read whole.
   HRESULT Open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return DXFILEERR_FILENOTFOUND;
-    struct stat st {};
-    size_t room = 65536;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
-      room = static_cast<size_t>(st.st_size) + 1;  // one more, to see the end at once
-    HRESULT hr = S_OK;
-    for (;;) {
-      if (m_Size == m_Capacity && !Grow(std::max(room, m_Capacity * 2))) {
-        hr = E_OUTOFMEMORY;
-        break;
-      }
-      const ssize_t n = ::read(fd, m_Data.get() + m_Size, m_Capacity - m_Size);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) hr = DXFILEERR_BADFILE;
-      if (n <= 0) break;
-      m_Size += static_cast<size_t>(n);
-    }
+    const HRESULT hr = Load(fd);
     ::close(fd);
     return hr;
   }
-  const uint8_t* Data() const { return m_Data.get(); }
+  const uint8_t* Data() const { return m_Mapped ? static_cast<const uint8_t*>(m_Mapped) : m_Data.get(); }
   size_t Size() const { return m_Size; }
 
  private:
+  HRESULT Load(int fd) {
+    struct stat st {};
+    const bool regular = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (regular && static_cast<uint64_t>(st.st_size) >= kMapFrom) {
+      void* p = ::mmap(nullptr, static_cast<size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+      if (p == MAP_FAILED) return E_OUTOFMEMORY;
+      m_Mapped = p;
+      m_MapSize = m_Size = static_cast<size_t>(st.st_size);
+      // A text body ends where a hole runs to the end of the file: the zeros
+      // a hole holds read as blanks, and its pages need never be made.
+      FileHeader header;
+      if (SUCCEEDED(ReadHeader(Data(), m_Size, &header)) && header.encoding == Encoding::Text && !header.compressed)
+        m_Size = std::max<size_t>(16, DataEnd(fd, m_Size));
+      return S_OK;
+    }
+    size_t room = 65536;
+    if (regular && st.st_size > 0) room = static_cast<size_t>(st.st_size) + 1;  // one more, to see the end at once
+    // The header first: a pipe or device that is no .x file is not read on.
+    bool headerSeen = false;
+    for (;;) {
+      if (m_Size == m_Capacity && !Grow(std::max(room, m_Capacity * 2))) return E_OUTOFMEMORY;
+      const size_t want = headerSeen ? m_Capacity - m_Size : std::min<size_t>(m_Capacity, 16) - m_Size;
+      const ssize_t n = ::read(fd, m_Data.get() + m_Size, want);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) return DXFILEERR_BADFILE;
+      if (n == 0) return S_OK;
+      m_Size += static_cast<size_t>(n);
+      if (!headerSeen && m_Size >= 16) {
+        FileHeader header;
+        if (const HRESULT hr = ReadHeader(m_Data.get(), m_Size, &header); FAILED(hr)) return hr;
+        headerSeen = true;
+      }
+    }
+  }
+  // Where the last hole that runs to the end of the file starts; `size`
+  // when there is none or the file system cannot tell.
+  static size_t DataEnd(int fd, size_t size) {
+    off_t end = 0;
+    for (off_t at = 0; static_cast<size_t>(at) < size;) {
+      const off_t data = ::lseek(fd, at, SEEK_DATA);
+      if (data < 0) return errno == ENXIO ? static_cast<size_t>(end) : size;
+      const off_t hole = ::lseek(fd, data, SEEK_HOLE);
+      if (hole < 0) return size;
+      end = at = hole;
+    }
+    return std::min(static_cast<size_t>(end), size);
+  }
   bool Grow(size_t capacity) {
     std::unique_ptr<uint8_t[]> bigger(new (std::nothrow) uint8_t[capacity]);
     if (!bigger) return false;
@@ -522,6 +567,8 @@ class FileBytes {
   }
 
   std::unique_ptr<uint8_t[]> m_Data;
+  void* m_Mapped = nullptr;
+  size_t m_MapSize = 0;
   size_t m_Size = 0;
   size_t m_Capacity = 0;
 };
@@ -541,7 +588,11 @@ class CDXFile final : public RefCounted<IDirectXFile> {
     if (loadOptions == DXFILELOAD_FROMFILE) {
       if (const HRESULT hr = fileBytes.Open(static_cast<const char*>(source)); FAILED(hr)) {
         m_LastError.code = hr;
-        m_LastError.stop = DXFILESTOP_OPEN;
+        // Opening checks the header before reading on: a wrong one is the
+        // file's fault, not the file system's.
+        const bool header =
+            hr == DXFILEERR_BADFILETYPE || hr == DXFILEERR_BADFILEVERSION || hr == DXFILEERR_BADFILEFLOATSIZE;
+        m_LastError.stop = header ? DXFILESTOP_HEADER : DXFILESTOP_OPEN;
         m_LastError.systemError = FileReadError(static_cast<const char*>(source));
         return hr;
       }

@@ -28,6 +28,12 @@ constexpr size_t kMaxStringLength = 16 * 1024 * 1024;
 constexpr size_t kMaxTemplates = 4096;        // per registry
 constexpr size_t kMaxMembers = 1024;          // per template
 constexpr uint32_t kMaxDecompressed = 512u * 1024u * 1024u;
+// A compressed body may declare at most this many times the size of its
+// compressed data, and never less than kInflateAlways. Real files inflate
+// to a dozen times their size at most; a body that claims far more is
+// refused before anything is inflated.
+constexpr size_t kMaxInflateRatio = 64;
+constexpr size_t kInflateAlways = 16u * 1024u * 1024u;
 
 // ---------------------------------------------------------------------------
 // GUID text: "8-4-4-4-12" hexadecimal digits, any letter case.

@@ -103,6 +103,8 @@ HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* 
   std::memcpy(&total, data, 4);
   if (total < 16 || total > kMaxDecompressed) return DXFILEERR_BADFILE;
   const size_t expected = total - 16;
+  // Memory goes by what the file holds, not by what it claims.
+  if (expected > std::max(kInflateAlways, kMaxInflateRatio * size)) return DXFILEERR_BADFILE;
   // The block table first: every block's place in the input and the output.
   std::vector<Block> blocks;
   size_t at = 4;
@@ -113,10 +115,13 @@ HRESULT MsZipDecompress(const uint8_t* data, size_t size, std::vector<uint8_t>* 
     std::memcpy(&raw, data + at, 2);
     std::memcpy(&packed, data + at + 2, 2);
     // Deflate expands at most about 1032:1, so no block (and no size field)
-    // can make the body much larger than that times the input.
-    if (raw > kMsZipBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' || size - at - 4 < packed ||
-        raw > (packed - 2u) * 1032u + 258u || produced + raw > expected)
+    // can make the body much larger than that times the input. No writer
+    // emits an empty block.
+    if (raw == 0 || raw > kMsZipBlock || packed < 2 || data[at + 4] != 'C' || data[at + 5] != 'K' ||
+        size - at - 4 < packed || raw > (packed - 2u) * 1032u + 258u || produced + raw > expected)
       return DXFILEERR_BADFILE;
+    // Nor may the table of tiny blocks outgrow the body it describes.
+    if (blocks.size() * sizeof(Block) > expected + 4096) return DXFILEERR_BADFILE;
     blocks.push_back({at + 6, packed - 2u, produced, raw});
     produced += raw;
     at += 4 + packed;

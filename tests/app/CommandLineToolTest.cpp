@@ -10,6 +10,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <unistd.h>
 
 #include "app/CommandLineTool.h"
 
@@ -270,5 +271,29 @@ TEST(CommandLineTool, SavingOntoADirectoryFailsAndReplacedFilesKeepTheirPermissi
   size_t leftovers = 0;
   for (const auto& e : fs::directory_iterator(dir)) leftovers += e.path().filename().string()[0] == '.';
   EXPECT_EQ(leftovers, 0u);
+  fs::remove_all(dir);
+}
+
+TEST(CommandLineTool, ConvertRemovesTheTemporariesOfKilledRunsOfTheSameTarget) {
+  const fs::path dir = fs::temp_directory_path() / ("orv_tool_stale_" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  // The number of a process that has ended.
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+  const std::string dead = std::to_string(child);
+  const std::vector<std::string> stale = {".orvane-" + dead + "-out.x", "..orvane-" + dead + "-out.x.Ab12Cd",
+                                          "..orvane-" + dead + "-out.x." + dead + ".Ab12Cd"};
+  const std::string other = ".orvane-" + dead + "-other.x";
+  for (const std::string& name : stale) std::ofstream(dir / name) << "partial";
+  std::ofstream(dir / other) << "partial";
+
+  const ToolRun r = Tool({"--convert", CString(ORV_CORPUS_DIR) + "/x/dxsdk-legacy/Cube.x", (dir / "out.x").string()});
+  EXPECT_EQ(r.status, 0) << r.err;
+  std::vector<std::string> left;
+  for (const auto& e : fs::directory_iterator(dir)) left.push_back(e.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{other, "out.x"}));
   fs::remove_all(dir);
 }

@@ -179,6 +179,38 @@ TEST_F(ReadDirectXTest, HostileCountsAndIndexesAreRejectedWithoutHarm) {
   EXPECT_NE(result, 0);
 }
 
+TEST_F(ReadDirectXTest, MaterialIndexesThatDoNotFitTheMeshAreReported) {
+  const char* beyond = "faces with material indexes beyond";
+  const char* extra = "face indexes for its";
+  const struct {
+    const char* list;  // of a mesh of two faces
+    const char* shown;
+  } cases[] = {
+      {"1; 2; 0, 0;;", nullptr},
+      {"1; 1; 0;;", nullptr},  // the last index goes on for the rest
+      {"1; 2; 0, 1;;", beyond},
+      {"1; 3; 0, 0, 0;;", extra},
+      {"0; 2; 0, 0;;", beyond},
+  };
+  const std::string mat = " Material { 1;0;0;1;; 1; 0;0;0;; 0;0;0;; }";
+  for (const auto& c : cases) {
+    host.messages.clear();
+    CMeshObject* m = Load(std::string(kHeader) +
+                          "Mesh Shape { 4; 0;0;0;, 1;0;0;, 0;1;0;, 1;1;0;; 2; 3;0,1,2;, 3;1,3,2;; MeshMaterialList { " +
+                          c.list + (c.list[0] == '1' ? mat : "") + " } }");
+    EXPECT_EQ(m->GetFaceCount(), 2) << c.list;
+    std::string shown;
+    for (const auto& msg : host.messages) shown += msg.text + "\n";
+    for (const char* text : {beyond, extra}) {
+      const bool expected = c.shown == text;
+      EXPECT_EQ(shown.find(text) != std::string::npos, expected) << c.list << ": " << shown;
+      if (expected) {
+        EXPECT_NE(shown.find("The mesh Shape"), std::string::npos) << shown;
+      }
+    }
+  }
+}
+
 TEST_F(ReadDirectXTest, LoadingNeverRecoloursMaterialsOfTheScene) {
   CMaterial* def = engine->GetDefaultObjectMaterial();
   const D3DVECTOR defColour = def->GetDiffuse();

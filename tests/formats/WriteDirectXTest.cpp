@@ -5,6 +5,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <clocale>
 #include <cstring>
@@ -20,6 +21,7 @@
 #include "engine/CFuncture.h"
 #include "engine/CMeshObject.h"
 #include "formats/XTemplates.h"
+#include "platform/SaveFiles.h"
 #include "platform/XFileModel.h"
 #include "support/EngineFixture.h"
 
@@ -532,6 +534,53 @@ TEST_F(WriteDirectXTest, FailuresAreReturnedAndKeepThePreviousFile) {
   int files = 0;
   for (const auto& e : fs::directory_iterator(dir)) files += e.is_regular_file() ? 1 : 0;
   EXPECT_EQ(files, 1);
+}
+
+// A host that kills the process the moment a save reports progress, after
+// the save's temporary file is made and before it is complete.
+class KillingHost : public RecordingHost {
+ public:
+  void ProgressSetPos(LONG) override { ::raise(SIGKILL); }
+};
+
+TEST_F(WriteDirectXTest, TheNextSaveRemovesTheTemporaryOfAKilledSave) {
+  CMeshObject* m = Mesh("M", 50);
+  auto temps = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir))
+      if (IsSaveTempOf(e.path().filename().string(), "scene.x", nullptr)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  EXPECT_EXIT(
+      {
+        KillingHost killing;
+        ScopedHost scope(&killing);
+        Save(m, "scene.x", 1);
+      },
+      ::testing::KilledBySignal(SIGKILL), "");
+  ASSERT_EQ(temps().size(), 1u);
+  EXPECT_FALSE(fs::exists(dir / "scene.x"));
+  int dead = 0;
+  ASSERT_TRUE(IsSaveTempOf(temps()[0], "scene.x", &dead));
+  EXPECT_NE(dead, ::getpid());
+
+  // The command line's temporaries of the same target, from the same dead
+  // process, go too. That of a save still running (this process's) stays,
+  // and so do those of other targets.
+  const std::string dead_ = std::to_string(dead);
+  for (const std::string& name : {".orvane-" + dead_ + "-scene.x", "..orvane-" + dead_ + "-scene.x.Ab12Cd",
+                                  "..orvane-" + dead_ + "-scene.x." + dead_ + ".Ab12Cd"})
+    std::ofstream(dir / name) << "partial";
+  const std::string live = ".scene.x." + std::to_string(::getpid()) + ".Live00";
+  const std::string other = ".other.x." + dead_ + ".Other0";
+  std::ofstream(dir / live) << "partial";
+  std::ofstream(dir / other) << "partial";
+  ASSERT_EQ(temps().size(), 5u);
+  ASSERT_EQ(Save(m, "scene.x", 1), 0);
+  EXPECT_EQ(temps(), std::vector<std::string>{live});
+  EXPECT_TRUE(fs::exists(dir / other));
+  EXPECT_NE(Slurp(dir / "scene.x").find("Mesh"), std::string::npos);
 }
 
 TEST_F(WriteDirectXTest, SaveEntryFormatFlags) {

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <algorithm>
+#include <chrono>
 #include <map>
 #include <set>
 #include <unistd.h>
@@ -1069,6 +1070,137 @@ TEST(DirectXFileInput, HostileCountsDepthsAndGarbage) {
   // not an empty file.
   EXPECT_EQ(api.file->CreateEnumObject(fs::temp_directory_path().c_str(), DXFILELOAD_FROMFILE, &e),
             DXFILEERR_BADFILE);
+}
+
+// --- Hostile files: memory and time go by what the file holds -------------------------
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kSanitized = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kSanitized = true;
+#else
+constexpr bool kSanitized = false;
+#endif
+#else
+constexpr bool kSanitized = false;
+#endif
+
+long StatusKb(const char* field) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line))
+    if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field)));
+  return -1;
+}
+
+// What `run` costs: the growth of the peak resident memory (MB) over the
+// memory in use before, and the seconds it takes. The peak is reset first
+// where the kernel allows it; elsewhere the growth reads as 0 unless the
+// run goes beyond any earlier peak.
+template <class F>
+std::pair<double, double> Cost(F run) {
+  std::ofstream("/proc/self/clear_refs") << "5";
+  const long before = StatusKb("VmRSS:");
+  const auto start = std::chrono::steady_clock::now();
+  run();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return {std::max(0L, StatusKb("VmHWM:") - before) / 1024.0, seconds};
+}
+
+// The bounds for a hostile file, with room for a loaded machine.
+// Sanitizer builds check the results only.
+void ExpectCheap(const std::pair<double, double>& cost, const std::string& label) {
+  if (kSanitized) return;
+  EXPECT_LT(cost.first, 200.0) << label;
+  EXPECT_LT(cost.second, 2.0) << label;
+}
+
+// A compressed text file whose body is `bytes` zeros, in blocks of 32 KiB
+// compressed once.
+std::string ZeroBomb(size_t bytes) {
+  auto packed = [](size_t n) {
+    const std::string zeros(n, '\0');
+    std::string block;
+    EXPECT_EQ(xfile::MsZipCompressBlocks(reinterpret_cast<const uint8_t*>(zeros.data()), n, block), S_OK);
+    return block;
+  };
+  const std::string full = packed(xfile::kMsZipBlock);
+  std::string file = "xof 0303tzip0032";
+  const uint32_t total = static_cast<uint32_t>(bytes + 16);
+  file.append(reinterpret_cast<const char*>(&total), 4);
+  file.reserve(file.size() + bytes / xfile::kMsZipBlock * full.size() + full.size());
+  for (size_t i = 0; i < bytes / xfile::kMsZipBlock; ++i) file += full;
+  if (bytes % xfile::kMsZipBlock) file += packed(bytes % xfile::kMsZipBlock);
+  return file;
+}
+
+TEST(DirectXFileInput, HugeFilesAreReadOnlyAsFarAsTheParserGoes) {
+  Api api;
+  TempDir dir;
+  const uint64_t huge = 2ull << 30;  // sparse: holds nothing but its start
+  const std::string mesh = "Mesh Box { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n";
+  const struct {
+    const char* label;
+    std::string start;
+    long objects;  // read before the zeros
+    HRESULT failure;
+  } cases[] = {
+      // Binary and compressed files stop at the first zero; in text, zeros
+      // are blanks.
+      {"binary header, then zeros", "xof 0303bin 0032", 0, DXFILEERR_PARSEERROR},
+      {"compressed header, then zeros", "xof 0303bzip0032", 0, DXFILEERR_BADFILE},
+      {"text header, then zeros", "xof 0303txt 0032\n", 0, S_OK},
+      {"a mesh, then zeros", "xof 0303txt 0032\n" + mesh, 1, S_OK},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir.File("huge.x");
+    {
+      std::ofstream(path, std::ios::binary) << c.start;
+    }
+    if (::truncate(path.c_str(), static_cast<off_t>(huge)) != 0) GTEST_SKIP() << "no room for a sparse file";
+    HRESULT failure = S_OK;
+    std::string read;
+    const auto cost = Cost([&] { read = DescribeFile(api.file.get(), path.c_str(), DXFILELOAD_FROMFILE, &failure); });
+    fs::remove(path);
+    EXPECT_EQ(failure, c.failure) << c.label;
+    EXPECT_EQ(std::count(read.begin(), read.end(), '\n'), c.objects) << c.label << ": " << read;
+    ExpectCheap(cost, c.label);
+  }
+  // Nor is a device or pipe that never ends read on when it holds no header.
+  DxFilePtr<IDirectXFileEnumObject> e;
+  ExpectCheap(Cost([&] {
+                EXPECT_EQ(api.file->CreateEnumObject("/dev/zero", DXFILELOAD_FROMFILE, &e), DXFILEERR_BADFILETYPE);
+              }),
+              "/dev/zero");
+}
+
+TEST(DirectXFileInput, CompressedBodiesMayNotClaimFarMoreThanTheFileHolds) {
+  Api api;
+  // The largest body a file may have, 512 MiB, of zeros in 852 KB: refused
+  // before anything is inflated.
+  const std::string bomb = ZeroBomb(xfile::kMaxDecompressed - 16);
+  HRESULT failure = S_OK;
+  const auto cost = Cost([&] { DescribeMemory(api.file.get(), bomb, &failure); });
+  EXPECT_EQ(failure, DXFILEERR_BADFILE);
+  ExpectCheap(cost, "bomb");
+
+  // Up to 16 MiB a body may claim anything the deflate data can make; past
+  // that, at most 64 times the compressed data. (Zeros are blanks in text,
+  // so a body that is inflated reads as an empty file.)
+  const struct {
+    const char* label;
+    std::string file;
+    HRESULT expected;
+  } cases[] = {
+      {"16 MiB of zeros", ZeroBomb(xfile::kInflateAlways), S_OK},
+      {"16 MiB and one byte of zeros", ZeroBomb(xfile::kInflateAlways + 1), DXFILEERR_BADFILE},
+      {"a block that holds nothing", std::string("xof 0303tzip0032\x10\0\0\0\0\0\x02\0CK", 26), DXFILEERR_BADFILE},
+  };
+  for (const auto& c : cases) {
+    DescribeMemory(api.file.get(), c.file, &failure);
+    EXPECT_EQ(failure, c.expected) << c.label;
+  }
 }
 
 // --- Files written by other programs -----------------------------------------------------
