@@ -199,7 +199,7 @@ LONG CRenderEngine::RotateObject(CMeshObject* mesh, const D3DMATRIX& m) {
   mesh->SetAxes(turned);
   const D3DVECTOR centre = mesh->GetPosition();
   IHost* host = GetHost();
-  if (!host || host->GetUseWorldCoordinates() == 1) {
+  if (!host || host->WorldCoordinatesOn() == 1) {
     for (long i = 0; i < mesh->GetVertexCount(); ++i) {
       if (!Movable(mesh, i)) continue;
       const D3DVECTOR w = d3dmath::TransformVector(WorldOf(mesh, i) - centre, m) + centre;
@@ -297,9 +297,11 @@ CMeshObject* CRenderEngine::Duplicate(CMeshObject* source, int kind) {
   if (!copy) return nullptr;
   {
     // Naming and placing a new mesh is part of making it, not a user's edit.
+    // Placed before it is named: the engine's name check may switch logging
+    // back on.
     NoUndo quiet(copy);
-    copy->SetName(source->GetName() + "_2");
     copy->SetPosition(source->GetPosition(), 1);
+    copy->SetName(source->GetName() + "_2");
   }
   source->UnTempLockAllFaces();
   if (!CopyComponents(this, source, copy, parts, true, true)) {
@@ -336,8 +338,8 @@ void CRenderEngine::MergeObjects(CMeshObject* destination, CMeshObject* source, 
     return;
   }
   if (IHost* host = GetHost()) {
-    host->SetActiveObject(nullptr);
-    host->SetActiveTexture(nullptr);
+    host->SetActiveObjectFromEngine(nullptr);
+    host->SetActiveTextureFromEngine(nullptr);
   }
   source->UnTempLockAllFaces();
   if (!CopyComponents(this, source, destination, parts, false, kind != MESH_COMPONENT_VERTICES)) return;
@@ -350,7 +352,7 @@ void CRenderEngine::MergeObjects(CMeshObject* destination, CMeshObject* source, 
   } else {
     Refresh(source);
   }
-  if (IHost* host = GetHost()) host->SetActiveObject(destination);
+  if (IHost* host = GetHost()) host->SetActiveObjectFromEngine(destination);
   Refresh(destination);
 }
 
@@ -539,8 +541,8 @@ CMeshObject* CRenderEngine::Slice(CMeshObject* mesh, CMeshObject* slicer) {
   if (!result) return nullptr;
   {
     NoUndo quiet(result);
-    result->SetName(mesh->GetName() + "_Sliced");
     result->SetPosition(mesh->GetPosition(), 1);
+    result->SetName(mesh->GetName() + "_Sliced");
   }
   Progress_Window* progress = CreateProgressWindow();
   const long slicerFaces = slicer->GetFaceCount();

@@ -86,10 +86,10 @@ class IHost {
   // --- mesh operations ----------------------------------------------------------
   // The world-coordinates setting: 1 (the default) when rotating an object
   // turns its vertices with its axes, 0 when only the axes turn.
-  virtual int GetUseWorldCoordinates() { return 1; }
+  virtual int WorldCoordinatesOn() { return 1; }
   // The application's active mesh and active texture; null clears them.
-  virtual void SetActiveObject(CFrameObject* /*mesh*/) {}
-  virtual void SetActiveTexture(CFrameObject* /*texture*/) {}
+  virtual void SetActiveObjectFromEngine(CFrameObject* /*mesh*/) {}
+  virtual void SetActiveTextureFromEngine(CFrameObject* /*texture*/) {}
   // A mesh that an operation emptied and released leaves the application's
   // list of loaded meshes.
   virtual void RemoveLoadedMesh(CFrameObject* /*mesh*/) {}

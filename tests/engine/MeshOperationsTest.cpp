@@ -18,9 +18,9 @@ namespace {
 // of the application.
 class OperationsHost : public ManagerHost {
  public:
-  int GetUseWorldCoordinates() override { return worldCoordinates; }
-  void SetActiveObject(CFrameObject* mesh) override { active.push_back(mesh); }
-  void SetActiveTexture(CFrameObject* texture) override { activeTexture.push_back(texture); }
+  int WorldCoordinatesOn() override { return worldCoordinates; }
+  void SetActiveObjectFromEngine(CFrameObject* mesh) override { active.push_back(mesh); }
+  void SetActiveTextureFromEngine(CFrameObject* texture) override { activeTexture.push_back(texture); }
   void RemoveLoadedMesh(CFrameObject* mesh) override { removedLoaded.push_back(mesh); }
   int worldCoordinates = 1;
   std::vector<CFrameObject*> active, activeTexture, removedLoaded;
@@ -489,6 +489,67 @@ TEST_F(MeshOperationsTest, HeightFieldPutsTheLowestPointOnTheGround) {
   EXPECT_EQ(mesh->GetPosition().x, 2);
   EXPECT_EQ(mesh->GetPosition().z, 3);
   EXPECT_EQ(engine->SetHeightField(nullptr), DISP_E_PARAMNOTOPTIONAL);
+}
+
+// ---------------------------------------------------------------------------
+// Undo
+
+TEST_F(MeshOperationsTest, OperationsRecordNoUndoActions) {
+  // New meshes are named and placed, textures turned and moved: none of it
+  // is a user's edit of its own, so nothing lands on the undo stack (the
+  // tools record what the user did).
+  CMeshObject* cube = Cube();
+  cube->SetName("Box");
+  CTexture* texture = cube->AddTexture();
+  CMeshObject* child = Cube(1);
+  cube->AddChild(child);
+  // Logging on, as the tools switch it on before they record.
+  for (CFrameObject* item : {static_cast<CFrameObject*>(cube), static_cast<CFrameObject*>(texture),
+                             static_cast<CFrameObject*>(child)})
+    item->SetLogUndoAction(1);
+  host.manager.Clear();
+  cube->SelectFace(0);
+  ASSERT_NE(engine->Duplicate(cube, MESH_COMPONENT_FACES), nullptr);
+  ASSERT_NE(engine->Split(cube, MESH_COMPONENT_FACES), nullptr);
+  ASSERT_NE(engine->Slice(cube, child), nullptr);
+  EXPECT_EQ(engine->RotateObject(cube, d3dmath::RotateYMatrix(0.5f)), 0);
+  EXPECT_EQ(engine->MoveObjectVertices(cube, D3DVECTOR(1, 0, 0)), 0);
+  EXPECT_EQ(engine->MoveObjectAxes(cube, D3DVECTOR(0, 1, 0)), 0);
+  EXPECT_EQ(engine->SetHeightField(cube), 0);
+  cube->SelectFace(1);
+  EXPECT_EQ(engine->Extrude(cube, 1), 0);
+  cube->SelectAllVertices();
+  EXPECT_EQ(engine->Skin(cube, 0), 0);
+  engine->Merge(cube, Square(), MESH_COMPONENT_OBJECT);
+  EXPECT_EQ(host.manager.UndoNames(), std::vector<CString>{});
+}
+
+TEST_F(MeshOperationsTest, MovesRecordedAroundAnOperationUndoAndRedoExactly) {
+  CMeshObject* destination = Cube();
+  CMeshObject* source = Square();
+  destination->SetName("Dest");
+  source->SetName("Src");
+  host.manager.Clear();
+  destination->SetLogUndoAction(1);
+  source->SetLogUndoAction(1);
+  destination->SetPosition(D3DVECTOR(1.1f, 2.2f, 3.3f), 1);
+  source->SetPosition(D3DVECTOR(0, 0, 4), 1);
+  ASSERT_EQ(host.manager.UndoNames().size(), 2u);
+
+  // The source goes away with the merge, and so does its recorded move.
+  engine->Merge(destination, source, MESH_COMPONENT_OBJECT);
+  ASSERT_FALSE(Listed(source));
+  EXPECT_EQ(host.manager.UndoNames(), std::vector<CString>{"Move Object: Dest"});
+  std::vector<D3DVECTOR> merged;
+  for (long i = 0; i < destination->GetVertexCount(); ++i) merged.push_back(World(destination, i));
+
+  host.manager.Undo();
+  EXPECT_EQ(destination->GetPosition(), D3DVECTOR(0, 0, 0));
+  EXPECT_EQ(destination->GetVertexCount(), 12);  // the merge itself stays
+  host.manager.Redo();
+  EXPECT_EQ(destination->GetPosition(), D3DVECTOR(1.1f, 2.2f, 3.3f));
+  for (long i = 0; i < destination->GetVertexCount(); ++i) EXPECT_EQ(World(destination, i), merged[i]) << i;
+  EXPECT_FALSE(host.manager.CanRedo());
 }
 
 }  // namespace
