@@ -360,6 +360,9 @@ class CMeshObject : public CFrameObject {
   // coordinates and face visibility to that ReCalcAll, which works them out
   // for all vertices and faces at once.
   void DeferViewUpdates() { m_ViewsDeferred = true; }
+  // Ends a deferral without the rest of ReCalcAll: the caller works the
+  // views and face visibility out itself (RecalcViews, CalculateVisibleFaces).
+  void ResumeViewUpdates() { EndDeferredViews(); }
   bool ViewUpdatesDeferred() const { return m_ViewsDeferred; }
   // Makes room for at least this many vertices and faces in one step, so a
   // reader that knows its counts fills the arrays without regrowing them.

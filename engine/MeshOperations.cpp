@@ -45,6 +45,25 @@ class NoUndo {
   int m_Was;
 };
 
+// Bulk additions leave views and face visibility to the refresh that
+// follows, which works them out for all vertices at once. A deferral that
+// was already running (a reader's) is left to its owner.
+class BulkAdd {
+ public:
+  explicit BulkAdd(CMeshObject* mesh) : m_Mesh(mesh), m_Mine(!mesh->ViewUpdatesDeferred()) {
+    if (m_Mine) mesh->DeferViewUpdates();
+  }
+  ~BulkAdd() {
+    if (m_Mine) m_Mesh->ResumeViewUpdates();
+  }
+  BulkAdd(const BulkAdd&) = delete;
+  BulkAdd& operator=(const BulkAdd&) = delete;
+
+ private:
+  CMeshObject* m_Mesh;
+  bool m_Mine;
+};
+
 std::vector<CTexture*> Textures(CMeshObject* mesh) {
   std::vector<CTexture*> out;
   for (SimpleNode<CTexture>* n = mesh->TextureList().Head(); n; n = n->Next()) out.push_back(n->Node());
@@ -117,6 +136,7 @@ class TextureCopies {
 // unchanged) when the arrays cannot grow.
 bool CopyComponents(CRenderEngine* engine, CMeshObject* source, CMeshObject* target, Components& parts, bool select,
                     bool coordinates) {
+  BulkAdd bulk(target);
   const long firstVertex = target->GetVertexCount();
   if (!target->ReserveSpace(firstVertex + static_cast<long>(parts.vertices.size()),
                             target->GetFaceCount() + static_cast<long>(parts.faces.size())))
@@ -410,14 +430,28 @@ class FaceGrid {
       m_Lo = D3DVECTOR(std::min(m_Lo.x, p.x), std::min(m_Lo.y, p.y), std::min(m_Lo.z, p.z));
       m_Hi = D3DVECTOR(std::max(m_Hi.x, p.x), std::max(m_Hi.y, p.y), std::max(m_Hi.z, p.z));
     }
-    // About one cell per face, spread over the axes the mesh extends along.
-    const float extent[3] = {m_Hi.x - m_Lo.x, m_Hi.y - m_Lo.y, m_Hi.z - m_Lo.z};
-    int axes = 0;
-    for (float e : extent) axes += e > 0 ? 1 : 0;
-    const double perAxis = axes ? std::ceil(std::pow(double(std::max(count, 1L)), 1.0 / axes)) : 1;
+    // Cells about the size of a face along each axis (so a face lies in
+    // few cells), but never many more cells than faces.
+    const MeshFace* faceData = mesh->FaceData();
+    double size[3] = {0, 0, 0};
+    for (long f = 0; f < count; ++f) {
+      const D3DVECTOR lo = FaceLo(faceData[f]), hi = FaceHi(faceData[f]);
+      size[0] += hi.x - lo.x;
+      size[1] += hi.y - lo.y;
+      size[2] += hi.z - lo.z;
+    }
+    const double extent[3] = {double(m_Hi.x) - m_Lo.x, double(m_Hi.y) - m_Lo.y, double(m_Hi.z) - m_Lo.z};
+    double want[3];
     for (int a = 0; a < 3; ++a) {
-      m_Cells[a] = extent[a] > 0 ? static_cast<int>(std::clamp(perAxis, 1.0, 256.0)) : 1;
-      m_Scale[a] = extent[a] > 0 ? m_Cells[a] / double(extent[a]) : 0;
+      const double mean = count ? size[a] / count : 0;
+      want[a] = extent[a] > 0 ? std::clamp(extent[a] / std::max(mean, extent[a] / 1024), 1.0, 1024.0) : 1.0;
+    }
+    const double limit = 4.0 * std::max(count, 1L);
+    const double total = want[0] * want[1] * want[2];
+    const double shrink = total > limit ? std::cbrt(total / limit) : 1.0;
+    for (int a = 0; a < 3; ++a) {
+      m_Cells[a] = static_cast<int>(std::max(1.0, std::floor(want[a] / shrink)));
+      m_Scale[a] = extent[a] > 0 ? m_Cells[a] / extent[a] : 0;
     }
     // Counting pass, then filling, into one array.
     const size_t cells = size_t(m_Cells[0]) * m_Cells[1] * m_Cells[2];
@@ -673,6 +707,7 @@ LONG CRenderEngine::Extrude(CMeshObject* mesh, float distance) {
 
   const long newFaces = static_cast<long>(outline.size() * 2 + taking.size());
   if (!mesh->ReserveSpace(vertexCount + static_cast<long>(used.size()), faceCount + newFaces)) return E_FAIL;
+  BulkAdd bulk(mesh);
   for (long v : used) top[v] = mesh->AddVertex(WorldOf(mesh, v) + offset);
 
   for (const DirectedEdge& e : outline) {
