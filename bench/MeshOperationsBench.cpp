@@ -102,6 +102,31 @@ void BM_Extrude(benchmark::State& state) {
 }
 BENCHMARK(BM_Extrude)->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
 
+// Skin of a ring of vertices, all selected: the outline is sorted and
+// clipped into n - 2 triangles.
+void BM_Skin(benchmark::State& state) {
+  Scene scene;
+  const long n = state.range(0);
+  for (auto _ : state) {
+    state.PauseTiming();
+    CMeshObject* mesh = scene.engine->CreateObject();
+    mesh->ReserveSpace(n, n);
+    for (long i = 0; i < n; ++i) {
+      const double a = 2 * M_PI * double((i * 7919) % n) / double(n);  // scattered order
+      mesh->AddVertex(float(100 * std::cos(a)), float(100 * std::sin(a)), 0);
+    }
+    mesh->SelectAllVertices();
+    state.ResumeTiming();
+    scene.engine->Skin(mesh, 0);
+    benchmark::DoNotOptimize(mesh->GetFaceCount());
+    state.PauseTiming();
+    scene.engine->ReleaseObject(mesh, 1);
+    state.ResumeTiming();
+  }
+  state.SetItemsProcessed(state.iterations() * n);
+}
+BENCHMARK(BM_Skin)->Arg(16384)->Arg(65536)->Unit(benchmark::kMillisecond);
+
 }  // namespace
 
 BENCHMARK_MAIN();

@@ -398,9 +398,13 @@ LONG CRenderEngine::Skin(CMeshObject* mesh, int allVertices) {
   LONG result = polygon.GetVertexCount() == static_cast<long>(cloud.size()) ? 0 : E_FAIL;
   if (result == 0) {
     polygon.Sort();
+    // The outline mesh is only read back: it never needs views.
+    outline->DeferViewUpdates();
+    outline->ReserveSpace(polygon.GetVertexCount(), polygon.GetVertexCount());
     result = polygon.TriangulateRaw(outline) == 0 ? 0 : E_FAIL;
   }
   if (result == 0 && mesh->ReserveSpace(mesh->GetVertexCount(), mesh->GetFaceCount() + outline->GetFaceCount())) {
+    BulkAdd bulk(mesh);
     const MeshFace* faces = outline->FaceData();
     for (long f = 0; f < outline->GetFaceCount(); ++f)
       mesh->AddFace(polygon.GetMaterial(faces[f].v[0]), polygon.GetMaterial(faces[f].v[1]),

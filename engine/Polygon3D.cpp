@@ -197,14 +197,21 @@ int Polygon3D::Clip(CMeshObject* mesh, bool turnTest, int winding) {
   const long n = m_VertexCount;
   if (!mesh || !m_Vertices || n < 3) return -1;
   if (n > MESH_MAX_VERTICES - mesh->GetVertexCount()) return -1;
-  std::vector<long> list;
+  // The remaining entries as a ring in list order (so removing one costs
+  // nothing), and the same entries as a plain list for NoneInside.
+  std::vector<long> next, prev, alive;
   try {
-    list.resize(static_cast<size_t>(n) + 1);
+    next.resize(static_cast<size_t>(n));
+    prev.resize(static_cast<size_t>(n));
+    alive.reserve(static_cast<size_t>(n));
   } catch (const std::bad_alloc&) {
     return -1;
   }
-  std::iota(list.begin(), list.end() - 1, 0L);
-  list[n] = 0;
+  for (long i = 0; i < n; ++i) {
+    next[i] = i + 1 == n ? 0 : i + 1;
+    prev[i] = i == 0 ? n - 1 : i - 1;
+  }
+  long head = 0;
   const long base = mesh->GetVertexCount();
   for (long i = 0; i < n; ++i)
     if (mesh->AddVertex(m_Vertices[i]) < 0) return -1;
@@ -214,23 +221,45 @@ int Polygon3D::Clip(CMeshObject* mesh, bool turnTest, int winding) {
     else
       mesh->AddFace(base + p, base + q, base + j);
   };
+  auto unlink = [&](long j) {
+    next[prev[j]] = next[j];
+    prev[next[j]] = prev[j];
+    if (j == head) head = next[j];
+  };
+  // NoneInside over the remaining entries, skipping the scan where no entry
+  // can be inside: a triangle that turns against the orientation holds no
+  // point on the orientation's side of all three edges.
+  const double side = m_Orientation == POLYGON_COUNTERCLOCKWISE ? 1.0 : -1.0;
+  auto noneInside = [&](long p, long j, long q) {
+    if (side * Cross(m_Vertices[p], m_Vertices[j], m_Vertices[q]) < 0) return 1;
+    alive.clear();
+    long k = head;
+    do {
+      alive.push_back(k);
+      k = next[k];
+    } while (k != head);
+    return NoneInside(p, j, q, static_cast<long>(alive.size()), alive.data());
+  };
   long m = n;
   while (m > 3) {
     long ear = -1;
-    for (long j = 0; j < m && ear < 0; ++j) {
-      const long p = list[j == 0 ? m - 1 : j - 1];
-      const long q = list[j == m - 1 ? 0 : j + 1];
-      if (turnTest && FindDeterminant(p, list[j], q) != m_Orientation) continue;
-      if (NoneInside(p, list[j], q, m, list.data())) ear = j;
+    long j = head;
+    for (long scanned = 0; scanned < m; ++scanned, j = next[j]) {
+      if (turnTest && FindDeterminant(prev[j], j, next[j]) != m_Orientation) continue;
+      if (noneInside(prev[j], j, next[j])) {
+        ear = j;
+        break;
+      }
     }
     if (ear >= 0) {
-      face(list[ear == 0 ? m - 1 : ear - 1], list[ear], list[ear == m - 1 ? 0 : ear + 1]);
-      list.erase(list.begin() + ear);
+      face(prev[ear], ear, next[ear]);
+      unlink(ear);
+    } else {
+      unlink(prev[head]);  // without an ear the last entry goes, with no face
     }
-    // Without an ear the last entry goes, with no face.
     --m;
   }
-  face(list[0], list[1], list[2]);
+  face(head, next[head], next[next[head]]);
   return 0;
 }
 
