@@ -613,11 +613,14 @@ CMeshObject* CRenderEngine::Slice(CMeshObject* mesh, CMeshObject* slicer) {
       });
       if ((++done & 1023) == 0) progress->SetCurrent(std::min<long>(slicerFaces, done / 3));
     }
-    const long room = MESH_MAX_VERTICES;
-    if (static_cast<long>(found.size()) > room) {
+    if (static_cast<long>(found.size()) > MESH_MAX_VERTICES) {
+      // More crossings than one mesh can hold: no result.
+      ReleaseProgressWindow();
       HostMessageBox(kTooManyVertices);
-      found.clear();
+      ReleaseObject(result, 1);
+      return nullptr;
     }
+    BulkAdd bulk(result);
     if (result->ReserveSpace(static_cast<long>(found.size()), 0))
       for (const D3DVECTOR& p : found) result->AddVertex(p);
   }
@@ -679,7 +682,7 @@ LONG CRenderEngine::Extrude(CMeshObject* mesh, float distance) {
   for (long f : taking)
     for (int k = 0; k < 3; ++k) {
       const unsigned short a = faces[f].v[k], b = faces[f].v[(k + 1) % 3];
-      region.push_back({EdgeKey(a, b), a, b, f});
+      if (a != b) region.push_back({EdgeKey(a, b), a, b, f});  // a collapsed edge has no wall
     }
   std::sort(region.begin(), region.end(), [](const DirectedEdge& l, const DirectedEdge& r) { return l.key < r.key; });
   std::vector<DirectedEdge> outline;

@@ -452,6 +452,16 @@ TEST_F(MeshOperationsTest, RotateTurnsAxesAndMovableVertices) {
     ExpectNear(World(child, 0), world ? D3DVECTOR(0, -4, 0) : childPoint);  // about its own position
   }
   EXPECT_EQ(engine->RotateObject(nullptr, d3dmath::IdentityMatrix()), E_FAIL);
+
+  // A texture's placement turns about the mesh position with the mesh.
+  CMeshObject* mesh = Build({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+  mesh->SetPosition(D3DVECTOR(2, 0, 0), 1);
+  CTexture* texture = mesh->AddTexture();
+  texture->SetPosition(D3DVECTOR(3, 0, 0), 0);
+  ASSERT_EQ(engine->RotateObject(mesh, d3dmath::RotateZMatrix(static_cast<float>(M_PI / 2))), 0);
+  ExpectNear(texture->GetPosition(), D3DVECTOR(2, -1, 0));
+  EXPECT_NEAR(texture->GetAxes()(1, 0), -1, 1e-6);  // its x axis turned like the mesh's
+  EXPECT_NEAR(texture->GetAxes()(0, 1), 1, 1e-6);
 }
 
 TEST_F(MeshOperationsTest, MoveAxesKeepsEverythingInPlace) {
