@@ -506,6 +506,23 @@ void CSceneApp::CheckUndoList(CFrameObject* item) {
   if (m_pActivePath && item == static_cast<CFrameObject*>(m_pActivePath)) m_pActivePath = nullptr;
 }
 
+void CSceneApp::SetActiveObjectFromEngine(CFrameObject* mesh) {
+  SetActiveObject(dynamic_cast<CMeshObject*>(mesh));
+}
+
+void CSceneApp::SetActiveTextureFromEngine(CFrameObject* texture) {
+  SetActiveTexture(dynamic_cast<CTexture*>(texture));
+}
+
+void CSceneApp::RemoveLoadedMesh(CFrameObject* item) {
+  auto* mesh = dynamic_cast<CMeshObject*>(item);
+  if (!mesh) return;
+  // As DelObject leaves them: the engine releases the mesh next.
+  if (m_pActiveObject == mesh) m_pActiveObject = nullptr;
+  if (m_pPrevActiveObject == mesh) m_pPrevActiveObject = nullptr;
+  m_LoadedObjects.Remove(mesh);
+}
+
 void CSceneApp::RecalcLoadedMeshViews() {
   // The meshes' view coordinates follow at the next idle refresh.
   if (m_pFrame) m_pFrame->SetNeedUpdate(1);

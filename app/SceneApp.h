@@ -192,6 +192,11 @@ class CSceneApp : public IHost {
   void CheckUndoList(CFrameObject* item) override;
   void RecalcLoadedMeshViews() override;
   int GetPaneViewType(int pane) override { return m_pFrame ? m_pFrame->PaneViewType(pane) : -1; }
+  // What the engine's mesh operations ask of the application.
+  int WorldCoordinatesOn() override { return m_UseWorldCoordinates; }
+  void SetActiveObjectFromEngine(CFrameObject* mesh) override;
+  void SetActiveTextureFromEngine(CFrameObject* texture) override;
+  void RemoveLoadedMesh(CFrameObject* mesh) override;
 
  private:
   void ReadSettings();

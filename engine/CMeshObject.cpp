@@ -492,7 +492,7 @@ LONG CMeshObject::ReleaseFace(long f) {
   return 0;
 }
 
-void CMeshObject::RemoveFaces(const std::vector<char>& remove) {
+void CMeshObject::RemoveFaces(const std::vector<char>& remove, bool giveBack) {
   const long materialCount = m_Materials.Count();
   const long textureCount = m_Textures.Count();
   // Materials and textures that a removed face used, and those still in use.
@@ -523,10 +523,10 @@ void CMeshObject::RemoveFaces(const std::vector<char>& remove) {
   if (m_SelectedFaceCount < 0) m_SelectedFaceCount = 0;
   // Give back what no face uses any more, the highest position first so that
   // the lower positions stay where they are while we work.
-  for (long i = textureCount - 1; i >= 0; --i)
+  for (long i = textureCount - 1; giveBack && i >= 0; --i)
     if (textureTouched[i] && !textureUsed[i])
       if (CTexture* t = GetTexture(i)) ReleaseTexture(*t);
-  for (long i = materialCount - 1; i >= 0; --i)
+  for (long i = materialCount - 1; giveBack && i >= 0; --i)
     if (materialTouched[i] && !materialUsed[i])
       if (CMaterial* m = GetMaterial(i)) ReleaseMaterial(*m);  // the default material stays
   m_SameMaterialDirty = true;

@@ -145,6 +145,12 @@ class CMeshObject : public CFrameObject {
   LONG ReleaseVertex(long i);
   // Removes every selected vertex and every face that uses one.
   LONG ReleaseVertices();
+  // Bulk removal for the mesh operations, one pass each: the faces whose
+  // entry is non-zero (the mesh keeps its materials and textures), and the
+  // vertices whose entry is non-zero and that no face uses (the others
+  // stay). Entries are one per face or vertex.
+  void ReleaseFaceSet(const std::vector<char>& remove) { RemoveFaces(remove, false); }
+  void ReleaseUnusedVertexSet(const std::vector<char>& remove);
 
   LONG SelectVertex(long i);
   LONG DeSelectVertex(long i);
@@ -354,6 +360,9 @@ class CMeshObject : public CFrameObject {
   // coordinates and face visibility to that ReCalcAll, which works them out
   // for all vertices and faces at once.
   void DeferViewUpdates() { m_ViewsDeferred = true; }
+  // Ends a deferral without the rest of ReCalcAll: the caller works the
+  // views and face visibility out itself (RecalcViews, CalculateVisibleFaces).
+  void ResumeViewUpdates() { EndDeferredViews(); }
   bool ViewUpdatesDeferred() const { return m_ViewsDeferred; }
   // Makes room for at least this many vertices and faces in one step, so a
   // reader that knows its counts fills the arrays without regrowing them.
@@ -505,9 +514,10 @@ class CMeshObject : public CFrameObject {
   void UntexturedStages(IDisplayDevice* device);
   void FreeRenderGroups();
   void ReportDeviceFailure(HRESULT hr);
-  // Removes every face whose entry in `remove` is non-zero, then gives back
-  // the materials and textures that only those faces used.
-  void RemoveFaces(const std::vector<char>& remove);
+  // Removes every face whose entry in `remove` is non-zero, then (with
+  // giveBack) gives back the materials and textures that only those faces
+  // used.
+  void RemoveFaces(const std::vector<char>& remove, bool giveBack = true);
   // Removes every vertex whose entry is non-zero, with the faces using one.
   void RemoveVertices(const std::vector<char>& remove, MeshProgress* progress);
   // Removes the vertices whose entry is non-zero, which no face may use, and

@@ -48,6 +48,11 @@ struct CWindowDirectXDevice {
 
 enum class EngineRunState { Stopped, Running, Paused };
 
+// Which part of a mesh Duplicate, Split and Merge take.
+constexpr int MESH_COMPONENT_VERTICES = 0;  // the selected vertices, no faces
+constexpr int MESH_COMPONENT_FACES = 1;     // the selected faces with their vertices
+constexpr int MESH_COMPONENT_OBJECT = 2;    // every face with its vertices
+
 class CRenderEngine {
  public:
   // `display` null uses the recording null device.
@@ -260,6 +265,45 @@ class CRenderEngine {
   int GetTextureLoadMode() const { return m_TextureLoadMode; }
   void SetTextureLoadMode(int mode) { m_TextureLoadMode = mode; }
 
+  // --- mesh operations (MeshOperations.cpp) ----------------------------------
+  // Coordinates are world coordinates. None of them records undo actions;
+  // the tools that call them record what the user did.
+  //
+  // Turns the axes of the mesh (and, with the world-coordinates setting, its
+  // unlocked visible vertices about its position), its textures and its
+  // children. 0, or the children's failures combined.
+  LONG RotateObject(CMeshObject* mesh, const D3DMATRIX& rotation);
+  // Moves the unlocked visible vertices and the textures, children too.
+  LONG MoveObjectVertices(CMeshObject* mesh, const D3DVECTOR& offset);
+  // Puts the origin of the mesh and of every child at `origin`; nothing
+  // else moves in the world, except locked and hidden vertices, which keep
+  // their place relative to the origin.
+  LONG MoveObjectAxes(CMeshObject* mesh, const D3DVECTOR& origin);
+  // Stands the mesh with its children on y = 0: the origin goes to
+  // (x, 0, z) and the lowest point of the hierarchy to altitude 0.
+  LONG SetHeightField(CMeshObject* mesh);
+  // Covers the selected vertices (every vertex with `allVertices`) with
+  // triangles of their angular outline.
+  LONG Skin(CMeshObject* mesh, int allVertices);
+  // A new mesh "<name>_2" with a copy of the components of `kind`
+  // (MESH_COMPONENT_...), selected; null when there is nothing to copy.
+  CMeshObject* Duplicate(CMeshObject* source, int kind);
+  // Duplicate, then the selected faces leave the source, and the selected
+  // vertices that no remaining face uses. Unselected parts never change.
+  CMeshObject* Split(CMeshObject* source, int kind);
+  // Moves the components of `kind` from source into destination. Refused
+  // when both are the same mesh or the result would pass the vertex limit
+  // (with a message; both meshes unchanged). A source left empty and
+  // childless leaves the scene.
+  void Merge(CMeshObject* destination, CMeshObject* source, int kind);
+  // A points-only mesh "<name>_Sliced": one point where an edge of the
+  // slicer passes through the surface of the mesh, each place once. The
+  // two meshes are not changed.
+  CMeshObject* Slice(CMeshObject* mesh, CMeshObject* slicer);
+  // Pushes the selected faces (all when none is selected) out along the z
+  // axis of the mesh's frame, with walls along the outline of the region.
+  LONG Extrude(CMeshObject* mesh, float distance);
+
   // --- matrices (see engine/Matrix.h) -----------------------------------------
   D3DMATRIX ZeroMatrix() { return d3dmath::ZeroMatrix(); }
   D3DMATRIX IdentityMatrix() { return d3dmath::IdentityMatrix(); }
@@ -311,6 +355,8 @@ class CRenderEngine {
   static Camera* CameraAt(CWindowDirectXDevice* record, int index);
   // Makes every light's display light again, attached to the first viewport.
   void RecreateLights();
+  // Merge; true in *released when the emptied source was released.
+  void MergeObjects(CMeshObject* destination, CMeshObject* source, int kind, bool* released);
 
   DWORD m_Flags;
   std::unique_ptr<IDisplaySystem> m_Display;

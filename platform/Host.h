@@ -82,6 +82,17 @@ class IHost {
   // "ACTIONS" settings CONFIRM_BITMAP_DIMENSIONS and CONFIRM_BITMAP_ACTION,
   // which the engine reads afterwards. Without a dialog nothing is shown.
   virtual void ShowBitmapWarning(const CString& /*file*/) {}
+
+  // --- mesh operations ----------------------------------------------------------
+  // The world-coordinates setting: 1 (the default) when rotating an object
+  // turns its vertices with its axes, 0 when only the axes turn.
+  virtual int WorldCoordinatesOn() { return 1; }
+  // The application's active mesh and active texture; null clears them.
+  virtual void SetActiveObjectFromEngine(CFrameObject* /*mesh*/) {}
+  virtual void SetActiveTextureFromEngine(CFrameObject* /*texture*/) {}
+  // A mesh that an operation emptied and released leaves the application's
+  // list of loaded meshes.
+  virtual void RemoveLoadedMesh(CFrameObject* /*mesh*/) {}
 };
 
 IHost* GetHost();

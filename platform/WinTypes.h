@@ -41,6 +41,7 @@ constexpr HRESULT E_NOTIMPL = MakeResult(0x80004001u);
 constexpr HRESULT E_NOINTERFACE = MakeResult(0x80004002u);
 constexpr HRESULT E_POINTER = MakeResult(0x80004003u);
 constexpr HRESULT E_FAIL = MakeResult(0x80004005u);
+constexpr HRESULT DISP_E_PARAMNOTOPTIONAL = MakeResult(0x8002000Fu);
 constexpr HRESULT REGDB_E_CLASSNOTREG = MakeResult(0x80040154u);
 constexpr HRESULT CO_E_NOTINITIALIZED = MakeResult(0x800401F0u);
 constexpr HRESULT E_OUTOFMEMORY = MakeResult(0x8007000Eu);
