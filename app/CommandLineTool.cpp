@@ -1,7 +1,6 @@
 #include "app/CommandLineTool.h"
 
 #include <sys/socket.h>
-#include <sys/stat.h>
 #include <sys/un.h>
 
 #include <unistd.h>
@@ -10,7 +9,6 @@
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <memory>
 #include <set>
 
@@ -18,7 +16,6 @@
 #include "engine/RenderEngine.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
-#include "platform/SaveFiles.h"
 
 namespace {
 
@@ -34,8 +31,6 @@ class ToolHost : public IHost {
     for (char& c : line)
       if (c == '\n' || c == '\r') c = ' ';
     if ((type & 0xF0) == MB_ICONWARNING) line = "warning: " + line;
-    // The user knows the file by its own name, not by the temporary's.
-    if (!m_Temporary.empty()) line = StrReplaceAll(line, m_Temporary, m_Target);
     if (m_Seen.insert(line).second) m_Messages.push_back(line);
     return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : IDOK;
   }
@@ -89,17 +84,12 @@ class ToolHost : public IHost {
     m_Messages.clear();
   }
   void SetCompress(int on) { m_Compress = on; }
-  void NameTemporary(const CString& temporary, const CString& target) {
-    m_Temporary = temporary;
-    m_Target = target;
-  }
 
  private:
   std::ostream& m_Err;
   std::vector<CString> m_Messages;
   std::set<CString> m_Seen;
   int m_Compress = 0;
-  CString m_Temporary, m_Target;
 };
 
 class ToolWindow : public CWnd {
@@ -350,31 +340,16 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
         host.Fail("cannot save \"" + target + "\"", "the program writes .x and .rwx files only");
         status = 1;
       } else {
-        // Written beside the target first: a failed save leaves it alone.
-        const CString dir = PathDirectory(target);
-        const CString temp = PathJoin(dir.empty() ? CString(".") : dir,
-                                      StrFormat(".orvane-%d-", static_cast<int>(::getpid())) + PathFileName(target));
+        // The writer saves beside the target and renames over it when done
+        // (keeping the target's permissions and flushing to disk), so a
+        // failed save leaves the target alone.
         mesh->SetExportType(IsXFile(target) ? 1 : 2);
         const CString& f = request.xFormat;
         mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
         host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);
-        host.NameTemporary(temp, target);
-        RemoveStaleSaveTemps(target);
-        result = mesh->Save(temp, mesh->GetLastSaveMethode());
-        std::error_code ec;
-        if (result == 0) {
-          // The new file keeps the permissions of the file it replaces.
-          struct stat st {};
-          if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::chmod(temp.c_str(), st.st_mode & 07777);
-          std::filesystem::rename(temp, target, ec);
-        }
-        if (result == 0 && !ec && !SyncFolderOf(target)) ec = std::make_error_code(std::errc::io_error);
-        if (result != 0 || ec) {
-          // Removing the temporary must not overwrite why the rename failed.
-          std::error_code removed;
-          std::filesystem::remove(temp, removed);
-          host.Fail("cannot save \"" + target + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)),
-                    ec ? "Cannot save \"" + target + "\": " + SystemErrorDescription(ec.value()) : CString());
+        result = mesh->Save(target, mesh->GetLastSaveMethode());
+        if (result != 0) {
+          host.Fail("cannot save \"" + target + "\"", StrFormat("error 0x%08X", static_cast<unsigned>(result)));
           status = 1;
         } else {
           host.FlushWarnings();
