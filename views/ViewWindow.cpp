@@ -14,18 +14,17 @@
 COLORREF ViewWindow::m_BlackPen = 0x000000;
 COLORREF ViewWindow::m_GreyPen = 0xC0C0C0;
 COLORREF ViewWindow::m_SelectPen = RGB(0x88, 0x88, 0x68);
-COLORREF ViewWindow::m_GridPen = 7895160;
-COLORREF ViewWindow::m_LockColor = 255;
-COLORREF ViewWindow::m_NormalVertexColor = 0;
-COLORREF ViewWindow::m_SelectVertexColor = 8453888;
-COLORREF ViewWindow::m_NormalFaceColor = 0;
-COLORREF ViewWindow::m_SelectFaceColor = 255;
-COLORREF ViewWindow::m_NormalAxisColor = 0;
-COLORREF ViewWindow::m_SelectAxisColor = 65280;
-COLORREF ViewWindow::m_NormalTextureColor = 0;
-COLORREF ViewWindow::m_SelectTextureColor = 65280;
-COLORREF ViewWindow::m_NormalConnectionColor = 16711680;
-COLORREF ViewWindow::m_SelectConnectionColor = 16776960;
+// The application's colours come in with CreateDrawPens; until then the
+// defaults that ReleaseDrawPens sets.
+COLORREF ViewWindow::m_GridPen, ViewWindow::m_LockColor;
+COLORREF ViewWindow::m_NormalVertexColor, ViewWindow::m_SelectVertexColor;
+COLORREF ViewWindow::m_NormalFaceColor, ViewWindow::m_SelectFaceColor;
+COLORREF ViewWindow::m_NormalAxisColor, ViewWindow::m_SelectAxisColor;
+COLORREF ViewWindow::m_NormalTextureColor, ViewWindow::m_SelectTextureColor;
+COLORREF ViewWindow::m_NormalConnectionColor, ViewWindow::m_SelectConnectionColor;
+namespace {
+const bool kDefaultPens = (ViewWindow::ReleaseDrawPens(), true);
+}  // namespace
 
 float ViewWindow::m_CursorX = 0, ViewWindow::m_CursorY = 0, ViewWindow::m_CursorZ = 0;
 float ViewWindow::m_CursorXOld = 0, ViewWindow::m_CursorYOld = 0, ViewWindow::m_CursorZOld = 0;
