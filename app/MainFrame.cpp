@@ -13,6 +13,7 @@
 #include <QSplashScreen>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QToolBar>
 
 #include "app/CaptionWindow.h"
 #include "app/SceneApp.h"
@@ -20,6 +21,7 @@
 #include "app/WelcomeText.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
+#include "views/ActionTrackWindow.h"
 #include "views/ViewPane.h"
 #include "views/ViewProperties.h"
 
@@ -91,6 +93,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CSceneApp* app = CSceneApp::Get();
   m_CaptionDock->setVisible(!app || app->GetDisplayRuler() == 1);
   BuildPanesMenu();
+  BuildToolCommands();
+  m_Tracker = new ActionTrackWindow(this);
   setCentralWidget(m_Rows);
   m_Progress = new QProgressBar;
   m_Progress->setRange(0, 100);
@@ -314,7 +318,9 @@ void CMainFrame::OnCommand(int id) {
       if (m_CaptionDock) m_CaptionDock->setVisible(!m_CaptionDock->isVisible());
       break;
     case 33015: OnViewSettings(); break;
-    default: OnPaneCommand(id); break;
+    default:
+      if (!OnToolCommand(id)) OnPaneCommand(id);
+      break;
   }
 }
 
@@ -493,4 +499,193 @@ bool CMainFrame::FitToScene() {
   if (m_Caption) m_Caption->Update();
   SetNeedUpdate(1);
   return true;
+}
+
+// ---------------------------------------------------------------------------
+// Tool commands
+
+namespace {
+constexpr int ID_LOCK_X = 32894, ID_LOCK_Y = 32893, ID_LOCK_Z = 32888;
+constexpr int ID_SNAP_SETTING = 32920;
+constexpr int ID_COORDINATES = 32975;
+constexpr int ID_EDIT_UNDO = 57643, ID_EDIT_REDO = 57644;
+
+struct ToolCommand {
+  int id;
+  const char* text;
+  const char* prompt;  // status tip, then the tool tip after the line break
+  const char* key;
+};
+// Tools, then modes, then shapes, then locks and settings, then undo.
+const ToolCommand kToolCommands[] = {
+    {ID_TOOL_SELECT, "&Select", "Select Component (F5)\nSelect  (F5)", "F5"},
+    {ID_TOOL_ADD, "&Add", "Add a new component (F6)\nAdd (F6", "F6"},
+    {ID_TOOL_MOVE, "&Move", "Move current selection (F7)\nMove  (F7", "F7"},
+    {ID_TOOL_ROTATE, "&Rotate", "Rotate current selection (F8)\nRotate  (F8)", "F8"},
+    {ID_TOOL_SCALE, "S&cale", "Scale selected components (F9)\nScale  (F9)", "F9"},
+    {ID_TOOL_ZOOM_IN, "Zoom &In", "Zoom in\n Zoom in (+)", "+"},
+    {ID_TOOL_ZOOM_OUT, "Zoom &Out", "Zoom out\n Zoom out (-)", "-"},
+    {ID_TOOL_CENTER, "C&enter", "Center the display on mouseclick\nCenter", nullptr},
+    {0, nullptr, nullptr, nullptr},
+    {ID_MODE_VERTICES, "&Vertex", "Component Selection Vertex\nVertex", nullptr},
+    {ID_MODE_FACES, "&Face", "Face Manipulation\nFace", nullptr},
+    {ID_MODE_OBJECTS, "O&bject", "Component Selection Object\nObject", nullptr},
+    {ID_MODE_LIGHTS, "&Light", "Edit the lights\nLight", nullptr},
+    {ID_MODE_CAMERAS, "Ca&mera", "Edit the cameras\nCamera", nullptr},
+    {0, nullptr, nullptr, nullptr},
+    {ID_SHAPE_POINT, "&Point", "Select components near cursorpoint\nPoint (F2)", "F2"},
+    {ID_SHAPE_BOX, "Bo&x", "Select components in box\nBox  (F3)", "F3"},
+    {ID_SHAPE_FREEHAND, "F&ree", "Select components freehand\nFree (F4)", "F4"},
+    {0, nullptr, nullptr, nullptr},
+    {ID_LOCK_X, "Lock X", "Lock the X axis\nLock X", nullptr},
+    {ID_LOCK_Y, "Lock Y", "Lock the Y axis\nLock Y", nullptr},
+    {ID_LOCK_Z, "Lock Z", "Lock the Z axis\nLock Z", nullptr},
+    {ID_SNAP_SETTING, "S&nap", "Snap moves to the grid\nSnap", nullptr},
+    {ID_COORDINATES, "&World Coordinates", "Switch between world and object coordinates\nCoordinates", nullptr},
+    {0, nullptr, nullptr, nullptr},
+    {ID_EDIT_UNDO, "&Undo\tCtrl+Z", "Undo the last action\nUndo", "Ctrl+Z"},
+    {ID_EDIT_REDO, "&Redo\tCtrl+Y", "Redo the last action\nRedo", "Ctrl+Y"},
+};
+
+bool IsTool(int id) {
+  switch (id) {
+    case ID_TOOL_SELECT: case ID_TOOL_ADD: case ID_TOOL_MOVE: case ID_TOOL_ROTATE: case ID_TOOL_SCALE:
+    case ID_TOOL_ZOOM_IN: case ID_TOOL_ZOOM_OUT: case ID_TOOL_CENTER: return true;
+    default: return false;
+  }
+}
+bool IsMode(int id) {
+  return id == ID_MODE_VERTICES || id == ID_MODE_FACES || id == ID_MODE_OBJECTS || id == ID_MODE_LIGHTS ||
+         id == ID_MODE_CAMERAS;
+}
+bool IsShape(int id) { return id == ID_SHAPE_POINT || id == ID_SHAPE_BOX || id == ID_SHAPE_FREEHAND; }
+}  // namespace
+
+void CMainFrame::BuildToolCommands() {
+  m_ToolsMenu = menuBar()->addMenu("&Tools");
+  m_ToolBar = addToolBar("Tools");
+  m_ToolBar->setObjectName("Tools");
+  for (const ToolCommand& c : kToolCommands) {
+    if (!c.text) {
+      m_ToolsMenu->addSeparator();
+      m_ToolBar->addSeparator();
+      continue;
+    }
+    const QString prompt = QString::fromUtf8(c.prompt);
+    const int cut = prompt.indexOf('\n');
+    QString text = QString::fromUtf8(c.text);
+    auto* action = new QAction(text, this);
+    action->setData(c.id);
+    action->setStatusTip(cut >= 0 ? prompt.left(cut) : prompt);
+    action->setToolTip(cut >= 0 ? prompt.mid(cut + 1).trimmed() : prompt);
+    action->setCheckable(c.id != ID_EDIT_UNDO && c.id != ID_EDIT_REDO);
+    if (c.key) action->setShortcut(QKeySequence(QString::fromUtf8(c.key)));
+    connect(action, &QAction::triggered, this, [this, id = c.id] { OnToolCommand(id); });
+    m_ToolsMenu->addAction(action);
+    QString short_ = text;
+    short_.remove('&');
+    short_ = short_.section('\t', 0, 0);
+    action->setIconText(short_);
+    m_ToolBar->addAction(action);
+    m_ToolActions.push_back(action);
+  }
+  connect(m_ToolsMenu, &QMenu::aboutToShow, this, [this] { UpdateToolActions(); });
+  UpdateToolActions();
+}
+
+QAction* CMainFrame::ToolAction(int id) const {
+  for (QAction* action : m_ToolActions)
+    if (action->data().toInt() == id) return action;
+  return nullptr;
+}
+
+void CMainFrame::UpdateToolActions() {
+  for (QAction* action : m_ToolActions) {
+    const int id = action->data().toInt();
+    action->setChecked(IsToolCommandChecked(id));
+    action->setEnabled(IsToolCommandEnabled(id));
+  }
+}
+
+bool CMainFrame::OnToolCommand(int id) {
+  CSceneApp* app = CSceneApp::Get();
+  if (!app) return false;
+  if (IsTool(id)) {
+    app->CurrentObjectAction(id);
+  } else if (IsMode(id)) {
+    const int tool = app->CurrentObjectAction();
+    if (tool == ID_TOOL_ZOOM_IN || tool == ID_TOOL_ZOOM_OUT || tool == ID_TOOL_CENTER)
+      app->CurrentObjectAction(ID_TOOL_SELECT);
+    app->CurrentObjectSimplex(id);
+  } else if (IsShape(id)) {
+    app->CurrentObjectSelectAction(id);
+    app->CurrentObjectAction(ID_TOOL_SELECT);
+  } else if (id == ID_LOCK_X || id == ID_LOCK_Y || id == ID_LOCK_Z) {
+    const bool rotate = app->CurrentObjectAction() == ID_TOOL_ROTATE;
+    if (id == ID_LOCK_X) rotate ? app->SetLockAxisRotateX(!app->GetLockAxisRotateX()) : app->SetLockAxisX(!app->GetLockAxisX());
+    if (id == ID_LOCK_Y) rotate ? app->SetLockAxisRotateY(!app->GetLockAxisRotateY()) : app->SetLockAxisY(!app->GetLockAxisY());
+    if (id == ID_LOCK_Z) rotate ? app->SetLockAxisRotateZ(!app->GetLockAxisRotateZ()) : app->SetLockAxisZ(!app->GetLockAxisZ());
+  } else if (id == ID_SNAP_SETTING) {
+    app->SetSnapToGrid(app->GetSnapToGrid() ? 0 : 1);
+  } else if (id == ID_COORDINATES) {
+    app->SetUseWorldCoordinates(app->GetUseWorldCoordinates() ? 0 : 1);
+  } else if (id == ID_EDIT_UNDO || id == ID_EDIT_REDO) {
+    CUndoManager* undo = app->UndoManager();
+    if (!undo) return true;
+    id == ID_EDIT_UNDO ? undo->Undo() : undo->Redo();
+    for (SimpleNode<CMeshObject>* n = app->GetLoadedObjectList().Head(); n; n = n->Next())
+      n->Node()->RecalcViews(1, 1, 1, 1);
+    if (HasObjectWindow()) DisplayObjects();
+    SetNeedUpdate(1);
+  } else {
+    return false;
+  }
+  UpdateToolActions();
+  return true;
+}
+
+bool CMainFrame::IsToolCommandChecked(int id) {
+  CSceneApp* app = CSceneApp::Get();
+  if (!app) return false;
+  if (IsTool(id)) return app->CurrentObjectAction() == id;
+  if (IsMode(id)) return app->CurrentObjectSimplex() == id;
+  if (IsShape(id)) return app->CurrentObjectSelectAction() == id;
+  const bool rotate = app->CurrentObjectAction() == ID_TOOL_ROTATE;
+  if (id == ID_LOCK_X) return (rotate ? app->GetLockAxisRotateX() : app->GetLockAxisX()) != 0;
+  if (id == ID_LOCK_Y) return (rotate ? app->GetLockAxisRotateY() : app->GetLockAxisY()) != 0;
+  if (id == ID_LOCK_Z) return (rotate ? app->GetLockAxisRotateZ() : app->GetLockAxisZ()) != 0;
+  if (id == ID_SNAP_SETTING) return app->GetSnapToGrid() != 0;
+  if (id == ID_COORDINATES) return app->GetUseWorldCoordinates() != 0;
+  return false;
+}
+
+bool CMainFrame::IsToolCommandEnabled(int id) {
+  CSceneApp* app = CSceneApp::Get();
+  CUndoManager* undo = app ? app->UndoManager() : nullptr;
+  if (id == ID_EDIT_UNDO) return undo && undo->CanUndo();
+  if (id == ID_EDIT_REDO) return undo && undo->CanRedo();
+  return app != nullptr;
+}
+
+ViewWindow* CMainFrame::GetView(int index) {
+  return (index >= 0 && index < VIEW_PANE_COUNT) ? m_Views[index] : nullptr;
+}
+
+void CMainFrame::ShowTracker(bool show) {
+  if (!m_Tracker || m_Unattended) return;
+  if (show)
+    m_Tracker->ShowAtFrameCorner();
+  else
+    m_Tracker->hide();
+}
+
+void CMainFrame::SetTrackerCaption(const CString& text) {
+  if (m_Tracker) m_Tracker->SetCaption(text);
+}
+
+void CMainFrame::StopActions() {
+  for (ViewWindow* view : m_Views)
+    if (view) view->StopAction();
+  // Tool, mode and shape changes all pass here: the check marks follow.
+  if (!m_ToolActions.empty()) UpdateToolActions();
 }

@@ -8,11 +8,15 @@
 #include <QSplashScreen>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 #include "app/AppFrame.h"
 #include "views/ViewWindow.h"
 
+class ActionTrackWindow;
 class CaptionWindow;
+class QActionGroup;
+class QToolBar;
 class QAction;
 class QDockWidget;
 class QLabel;
@@ -91,6 +95,21 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   ICaptionWindow* GetCaptionWindow() override;
   void SetPaneTitle(ViewWindow* view, const CString& title) override;
   void OnCommand(int id) override;
+  ViewWindow* GetView(int index) override;
+  void ShowTracker(bool show) override;
+  void SetTrackerCaption(const CString& text) override;
+  void RemoveAllCursorLines() override { RemoveCursorLines(); }
+  void DrawAllCursorLines() override { DrawCursorLines(); }
+  void StopActions() override;
+  ActionTrackWindow* Tracker() const { return m_Tracker; }
+
+  // --- tool commands: tools, component modes, shapes, locks, snapping,
+  // coordinates, undo and redo ---------------------------------------------------
+  // False for an id that is not one of them.
+  bool OnToolCommand(int id);
+  bool IsToolCommandChecked(int id);
+  bool IsToolCommandEnabled(int id);
+  QAction* ToolAction(int id) const;
   // The cursor lines of all three panes.
   void RemoveCursorLines();
   void DrawCursorLines();
@@ -101,6 +120,8 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
  private:
   void Tile();
   void BuildPanesMenu();
+  void BuildToolCommands();
+  void UpdateToolActions();
   void OnCursorMoved(ViewPane* pane, const QPoint& pixel, bool shift);
   // Centres the panes on the loaded meshes and zooms to show them whole;
   // false while the panes have no size yet.
@@ -115,6 +136,10 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   CaptionWindow* m_Caption = nullptr;
   QDockWidget* m_CaptionDock = nullptr;
   QMenu* m_PanesMenu = nullptr;
+  QMenu* m_ToolsMenu = nullptr;
+  QToolBar* m_ToolBar = nullptr;
+  std::vector<QAction*> m_ToolActions;
+  ActionTrackWindow* m_Tracker = nullptr;
   // Set when a model opened at start-up: the panes fit it as they take
   // their size, until the user first works in one.
   bool m_FitPending = false;

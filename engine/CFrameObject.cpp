@@ -69,6 +69,11 @@ void CFrameObject::RecordMove(const D3DVECTOR& position, int flag) {
                                    Callback::Make(this, &CFrameObject::SetPositionUndoRedoCallBack)));
 }
 
+void CFrameObject::RecordStateChange(const CString& prefix, ItemStates&& before) {
+  if (m_LogUndoAction != 1 || before.empty()) return;
+  RecordAction(new CUndoActionState(prefix, std::move(before), this));
+}
+
 ItemStates CFrameObject::CaptureBeforeScale() {
   ItemStates before;
   if (m_LogUndoAction == 1) CaptureState(before, 1, 1);
@@ -86,12 +91,16 @@ void CFrameObject::CaptureState(ItemStates& out, int /*subtree*/, int /*geometry
   s.item = this;
   s.position = m_Position;
   s.scale = m_Scale;
+  s.axes = m_Axes;
+  s.hasAxes = true;
   out.push_back(std::move(s));
 }
 
 void CFrameObject::RestoreState(const ItemState& state) {
-  // Through the item's own setters, so that derived items (a light's device
+  // The axes as they were (already unit columns), then position and scale
+  // through the item's own setters, so that derived items (a light's device
   // record, a texture's stages) follow.
+  if (state.hasAxes) m_Axes = state.axes;
   SetPosition(state.position, 0);
   SetScale(state.scale);
 }

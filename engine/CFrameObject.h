@@ -64,6 +64,10 @@ class CFrameObject : public CUnknown {
   // back exactly; undo logging is off while it runs.
   virtual void CaptureState(ItemStates& out, int subtree, int geometry);
   virtual void RestoreState(const ItemState& state);
+  // Records a change the caller has made to this item (and whatever else
+  // `before` holds), while logging is on: `before` is the state from
+  // CaptureState taken before it; the action is named prefix + name.
+  void RecordStateChange(const CString& prefix, ItemStates&& before);
   // Records a scale by `factor` without scaling.
   virtual LONG SetScaleUndoRedo(const D3DVECTOR& factor);
   virtual void SetScale(const D3DVECTOR& scale);

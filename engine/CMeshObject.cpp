@@ -2192,6 +2192,7 @@ void CMeshObject::RestoreState(const ItemState& state) {
   // those have entries of their own.
   m_Position = state.position;
   m_Scale = state.scale;
+  if (state.hasAxes) m_Axes = state.axes;
   // Geometry comes back only onto the same vertices it was taken from.
   if (!state.geometry.empty() && state.geometry.size() == static_cast<size_t>(m_VertexCount) * 6) {
     for (long i = 0; i < m_VertexCount; ++i) {

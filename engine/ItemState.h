@@ -13,6 +13,8 @@ struct ItemState {
   CFrameObject* item = nullptr;  // not counted: undo managers drop entries of items that go away
   D3DVECTOR position;
   D3DVECTOR scale;
+  D3DMATRIX axes;
+  bool hasAxes = false;
   // Meshes only, when geometry was captured: x, y, z, nx, ny, nz per vertex.
   std::vector<float> geometry;
 };

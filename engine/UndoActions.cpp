@@ -67,6 +67,28 @@ D3DVECTOR CUndoActionScale::Reciprocal(const D3DVECTOR& f) {
 
 void CUndoActionScale::Reverse() { m_Data.m_Scale = Reciprocal(m_Data.m_Scale); }
 
+CUndoActionState::CUndoActionState(const CString& prefix, ItemStates&& before, CFrameObject* object)
+    : CStateAction(object, Callback()) {
+  m_States = std::move(before);
+  SetName(prefix + object->GetName());
+}
+
+void CUndoActionState::Exchange() {
+  ExchangeStates();
+  if (IHost* host = GetHost()) host->RecalcLoadedMeshViews();
+  HostRequestRefresh(REFRESH_VIEWS | REFRESH_RENDER);
+}
+
+void CUndoActionState::Undo() {
+  Exchange();
+  if (m_Object) m_Object->Changed(0);
+}
+
+void CUndoActionState::Redo() {
+  Exchange();
+  if (m_Object) m_Object->Changed(1);
+}
+
 CUndoActionName::CUndoActionName(CFrameObject* object, const Callback& callback) : CAction(object, callback) {
   m_Data.m_Name = object->GetName();
   SetName("Change Name: " + object->GetName());

@@ -64,6 +64,21 @@ class CUndoActionScale : public CStateAction {
   SUndoRedoScaleData m_Data;
 };
 
+// A change of placement, axes or geometry that no setter records itself
+// (vertex and face edits, turns, moves of an origin): holds the states of
+// the items before it, under a name the caller gives ("Move Vertices: "
+// plus the item's name and so on). Undo and redo exchange the states.
+class CUndoActionState : public CStateAction {
+ public:
+  CUndoActionState(const CString& prefix, ItemStates&& before, CFrameObject* object);
+  void Quit() override {}
+  void Undo() override;
+  void Redo() override;
+
+ private:
+  void Exchange();
+};
+
 // "Change Name: <name>"; holds the item's name when it was recorded.
 class CUndoActionName : public CAction {
  public:

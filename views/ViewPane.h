@@ -3,11 +3,16 @@
 #pragma once
 
 #include <QWidget>
+#include <map>
 #include <memory>
 
 #include "views/CRenderVieuw.h"
 
-class ViewPane : public QWidget {
+class QTimer;
+
+// Mouse events become the pane's tool calls: buttons, Shift and Ctrl as the
+// tool flags. The pane also runs the pane's one-shot timers.
+class ViewPane : public QWidget, public IPaneTimer {
   Q_OBJECT
  public:
   ViewPane(IPaneFrame* frame, int index, QWidget* parent = nullptr);
@@ -16,6 +21,11 @@ class ViewPane : public QWidget {
   CRenderVieuw& View() { return *m_View; }
   // Redraws the whole pane now.
   void Redraw();
+
+  // --- IPaneTimer ---------------------------------------------------------------
+  void SetTimer(ViewWindow* view, unsigned id, int milliseconds) override;
+  void KillTimer(ViewWindow* view, unsigned id) override;
+  bool TimerRunning(unsigned id) const;
 
  signals:
   // The mouse moved over the pane (pixel, Shift held).
@@ -30,9 +40,12 @@ class ViewPane : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
 
  private:
+  static UINT Flags(const QMouseEvent* event);
   std::unique_ptr<CRenderVieuw> m_View;
+  std::map<unsigned, QTimer*> m_Timers;
 };

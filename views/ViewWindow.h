@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/SimpleList.h"
 #include "platform/D3DTypes.h"
 #include "views/ViewCanvas.h"
 
@@ -53,6 +54,21 @@ constexpr int ID_RENDER_OBJECTS = 33082;
 constexpr int ID_TOOL_CENTER = 32911;
 constexpr int ID_VIEW_WORKSPACE = 32785;
 
+// Mouse flags of the tools.
+constexpr UINT MK_LBUTTON_FLAG = 1;
+constexpr UINT MK_SHIFT_FLAG = 4;
+constexpr UINT MK_CONTROL_FLAG = 8;
+
+// Zoom tool ids (select, add, move, rotate, scale and the modes are in
+// app/SceneApp.h).
+constexpr int ID_TOOL_ZOOM_IN = 32869;
+constexpr int ID_TOOL_ZOOM_OUT = 32873;
+// The normals timer: one second after the last face was added.
+constexpr unsigned VIEW_NORMALS_TIMER = 2;
+constexpr int VIEW_NORMALS_DELAY_MS = 1000;
+// Freehand outlines keep at most this many points.
+constexpr int VIEW_FREE_POINTS = 256;
+
 // The background of the panes.
 constexpr COLORREF VIEW_BACKGROUND = 0xC0C0C0;
 
@@ -79,6 +95,23 @@ class IPaneFrame {
   virtual void SetPaneTitle(ViewWindow* view, const CString& title) {}
   // A main-frame command run from a pane (the keys "." and Alt+0).
   virtual void OnCommand(int id) {}
+  // Pane `index` (0 to 2), as registered.
+  virtual ViewWindow* GetView(int index) { return nullptr; }
+  // The tracker pop-up that shows the running values of a drag.
+  virtual void ShowTracker(bool show) {}
+  virtual void SetTrackerCaption(const CString& text) {}
+  // Cursor lines of all panes, around a mouse move.
+  virtual void RemoveAllCursorLines() {}
+  virtual void DrawAllCursorLines() {}
+};
+
+// One-shot timers for the panes (the normals timer): the widget runs them,
+// tests fire them by hand.
+class IPaneTimer {
+ public:
+  virtual ~IPaneTimer() = default;
+  virtual void SetTimer(ViewWindow* view, unsigned id, int milliseconds) = 0;
+  virtual void KillTimer(ViewWindow* view, unsigned id) = 0;
 };
 
 // The largest r with r·r ≤ n, by digits over bit pairs.
@@ -183,6 +216,80 @@ class ViewWindow {
   // A key typed into the pane; true when the pane used it.
   bool OnChar(int key, bool alt);
 
+  // --- tools (ViewWindowTools.cpp) ------------------------------------------------------
+  // Mouse events with their flags (MK_SHIFT_FLAG, MK_CONTROL_FLAG) and pixel.
+  void OnLButtonDown(UINT flags, const CPoint& point);
+  void OnMouseMove(UINT flags, const CPoint& point);
+  void OnLButtonUp(UINT flags, const CPoint& point);
+  void OnRButtonDown(UINT flags, const CPoint& point);
+  void OnRButtonUp(UINT flags, const CPoint& point);
+  // The three phases of every drag; null draws on the back buffer.
+  void StartObjectAction(IViewCanvas* dc, UINT flags, const CPoint& point);
+  void MoveObjectAction(IViewCanvas* dc, UINT flags, const CPoint& point);
+  void EndObjectAction(IViewCanvas* dc, UINT flags, const CPoint& point);
+  void StopAction() { m_ContinueAction = 0; }
+  void SetFirstActionDraw(int on) { m_FirstActionDraw = on; }
+  // Snaps a coordinate to the grid when snapping is on and the grid has a
+  // size; anything else comes back unchanged.
+  float ApplyGridSettings(float v) const;
+  // The tracker text: the pane title and, with show 1, the running values
+  // of the current tool.
+  void DisplayCaptionInformation(int show, float a, float b, float c);
+  const CString& TrackerText() const { return m_TrackerText; }
+  // Takes or restores the snapshot and draws the active object as it is:
+  // the other panes during a drag when every pane is redrawn.
+  void DrawObjectAction();
+  void DrawObject(IViewCanvas* dc, CMeshObject* mesh, int selectedColours);
+  void OnTimer(unsigned id);
+  void SetTimerService(IPaneTimer* timers) { m_Timers = timers; }
+  unsigned NormalsTimer() const { return m_NormalsTimer; }
+  int Tracking() const { return m_Tracking; }
+  static int UserAction() { return m_UserAction; }
+  int FreeCount() const { return m_FreeCount; }
+
+  // --- picking (ViewWindowPick.cpp) --------------------------------------------------------
+  // `mode` 0 replaces the selection, 1 adds to it, 2 removes from it. The
+  // point form takes a null b; the box form two ordered corners.
+  long FindVertex(CMeshObject* mesh, int mode, UINT flags, const CPoint* a, const CPoint* b);
+  long FindVertex(CMeshObject* mesh, int mode, UINT flags, const CPoint* outline, int count);
+  long FindFace(CMeshObject* mesh, int mode, UINT flags, const CPoint* a, const CPoint* b);
+  long FindFace(CMeshObject* mesh, int mode, UINT flags, const CPoint* outline, int count);
+  int FindObject(SimpleList<CMeshObject>* list, int mode, UINT flags, const CPoint* a, const CPoint* b);
+  int FindObject(SimpleList<CMeshObject>* list, int mode, UINT flags, const CPoint* outline, int count);
+  int FindLight(UINT flags, const CPoint* a, const CPoint* b);
+  int FindLight(UINT flags, const CPoint* outline, int count);
+  // 1 when p lies inside the outline (an odd number of crossings of the
+  // ray from p along (1, 1) with its edges).
+  static int ConnectionPointHit(const CPoint& p, const CPoint* outline, int count);
+  static int CombineMode(UINT flags) { return (flags & MK_CONTROL_FLAG) ? 2 : (flags & MK_SHIFT_FLAG) ? 1 : 0; }
+
+  // --- transforms (ViewWindowTransform.cpp) ------------------------------------------------
+  // Previews draw over the snapshot and change nothing; end forms apply and
+  // record one undo action, returning 1 when something changed.
+  void MoveVertex(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta);
+  void RotateVertex(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta);
+  void ScaleVertex(IViewCanvas* dc, CMeshObject* mesh, const CPoint& pivot, const CPoint& point, float distance);
+  int EndMoveVertex(const CPoint& point);
+  int EndRotateVertex(const CPoint& delta);
+  int EndScaleVertex(const CPoint& pivot, const CPoint& point, float distance);
+  void MoveFace(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta, int all);
+  void RotateFace(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta);
+  void ScaleFace(IViewCanvas* dc, CMeshObject* mesh, const CPoint& pivot, const CPoint& point, float distance);
+  int EndMoveFace(const CPoint& point);
+  int EndRotateFace(const CPoint& delta);
+  int EndScaleFace(const CPoint& pivot, const CPoint& point, float distance);
+  void MoveObject(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta);
+  void RotateObject(IViewCanvas* dc, CMeshObject* mesh, const CPoint& delta);
+  void ScaleObject(IViewCanvas* dc, CMeshObject* mesh, const CPoint& pivot, const CPoint& point, float distance);
+  int EndMoveObject(const CPoint& point);
+  int EndRotateObject(const CPoint& delta);
+  int EndScaleObject(const CPoint& pivot, const CPoint& point, float distance);
+  // Live moves from the previous point to the current one.
+  void MoveLight(IViewCanvas* dc, const CPoint& point, const CPoint& previous);
+  int EndMoveLight(const CPoint& point, const CPoint& previous);
+  void MoveCamera(IViewCanvas* dc, Camera* camera, const CPoint& point, const CPoint& previous);
+  int EndMoveCamera(Camera* camera, const CPoint& point, const CPoint& previous);
+
  protected:
   // A canvas for one pass: the caller's, or one on the back buffer that
   // shows itself when the pass ends.
@@ -219,7 +326,71 @@ class ViewWindow {
   // coincide.
   static bool ArrowHead(int x0, int y0, int x1, int y1, CanvasPoint head[3], int* ux, int* uy);
 
+  // --- tool helpers ---------------------------------------------------------------------
+  enum class ToolKind { Move, Rotate, Scale };
+  // A transform of world points worked out from a drag.
+  struct DragTransform {
+    ToolKind kind = ToolKind::Move;
+    bool identity = true;
+    D3DVECTOR offset{0, 0, 0};
+    bool moveAxis[3] = {false, false, false};  // axes a move changes (snapped)
+    D3DMATRIX matrix;
+    D3DVECTOR pivot{0, 0, 0};
+    float shown[3] = {0, 0, 0};  // the tracker values
+  };
+  // The pane's pair as axis indices (0 x, 1 y, 2 z); false for the
+  // isometric XZ and YZ panes, which have none.
+  bool PairAxes(int* h, int* v) const;
+  float Zoom() const;
+  DragTransform MoveTransform(const CPoint& delta) const;
+  DragTransform RotateTransform(const CPoint& delta, bool faces, const D3DVECTOR& pivot) const;
+  DragTransform ObjectRotateTransform(const CPoint& delta, const D3DVECTOR& pivot) const;
+  DragTransform ScaleTransform(const CPoint& pivot, const CPoint& point, float distance, const D3DVECTOR& centre) const;
+  D3DVECTOR Apply(const DragTransform& t, const D3DVECTOR& p) const;
+  // Which vertices a vertex or face transform moves (1 each).
+  void MovedVertices(CMeshObject* mesh, bool faces, std::vector<char>& out);
+  // Applies t to the marked vertices and records the change; 1 when any moved.
+  int ApplyToVertices(CMeshObject* mesh, bool faces, const DragTransform& t, const CString& prefix);
+  // Draws the preview of t over the snapshot: vertex squares or faces.
+  void Preview(IViewCanvas* dc, CMeshObject* mesh, int what, const DragTransform& t);
+  void PreviewMesh(IViewCanvas& dc, CMeshObject* mesh, int what, const DragTransform& t, bool children);
+  void BeginPreview(IViewCanvas* dc);
+  void EndPreview(const DragTransform& t);
+  // The point form of the mode's pick: the click that did not move.
+  bool PickAt(UINT flags, const CPoint& point);
+  void SetNeedUpdate(int flags = 1);
+  void ZoomBy(float factor, const CPoint* centre);
+  void EndAdd(UINT flags, const CPoint& point);
+  void DrawRubberBand(IViewCanvas& dc);
+  void StartNormalsTimer();
+  void KillNormalsTimer();
+  int ComponentMode() const;
+  int CurrentTool() const;
+  int CurrentShape() const;
+  CMeshObject* ActiveMesh() const;
+
   IPaneFrame* m_Frame;
+  IPaneTimer* m_Timers = nullptr;
+  // Tool state of the pane.
+  CPoint m_StartPoint{0, 0}, m_EndPoint{0, 0}, m_ActionPoint{0, 0}, m_MoveStart{0, 0}, m_Delta{0, 0}, m_RotateStart{0, 0};
+  float m_ScaleDistance = 0;
+  CPoint m_FreePoints[VIEW_FREE_POINTS];
+  int m_FreeCount = 0;
+  int m_Tracking = 0;
+  int m_SavedSelectShape = 0;
+  int m_SavedTool = 0;
+  int m_SavedSimplex = -1;
+  unsigned m_NormalsTimer = 0;
+  int m_RightButton = 0;
+  int m_ContinueAction = 0;
+  // The light or camera position when its drag began.
+  D3DVECTOR m_DragStartPosition{0, 0, 0};
+  CString m_TrackerText;
+  // Preview scratch: screen points of every vertex of the previewed mesh.
+  std::vector<CanvasPoint> m_PreviewPoints;
+  std::vector<char> m_PreviewMoved;
+  static int m_UserAction;
+
   int m_ViewID = -1;
   int m_ViewType = -1;
   int m_Draw3DEnv = 0;
