@@ -72,6 +72,8 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
     connect(pane, &ViewPane::cursorMoved, this,
             [this, pane](const QPoint& pixel, bool shift) { OnCursorMoved(pane, pixel, shift); });
     connect(pane, &ViewPane::pressed, this, [this] { m_FitPending = false; });
+    // A drag may have recorded an undo step.
+    connect(pane, &ViewPane::released, this, [this] { UpdateToolActions(); });
     connect(pane, &ViewPane::resized, this, [this] {
       if (m_FitPending) FitToScene();
     });

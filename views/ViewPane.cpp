@@ -101,7 +101,8 @@ void ViewPane::mouseReleaseEvent(QMouseEvent* event) {
   else if (event->button() == Qt::RightButton)
     m_View->OnRButtonUp(Flags(event), CPoint(p.x(), p.y()));
   else
-    QWidget::mouseReleaseEvent(event);
+    return QWidget::mouseReleaseEvent(event);
+  emit released();
 }
 
 void ViewPane::focusInEvent(QFocusEvent* event) {

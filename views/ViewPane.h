@@ -32,6 +32,8 @@ class ViewPane : public QWidget, public IPaneTimer {
   void cursorMoved(const QPoint& pixel, bool shift);
   // A button went down: the start of every tool action.
   void pressed();
+  // A button came up: a drag ended.
+  void released();
   // The pane took a new size (and has redrawn at it).
   void resized();
 

@@ -225,11 +225,10 @@ int ViewWindow::ApplyToVertices(CMeshObject* mesh, bool faces, const DragTransfo
   if (!changed) return 0;
   mesh->CalculateObjectBox();
   mesh->CalculateVisibleFaces();
-  // One action for the whole drag; it counts the change as well.
-  if (mesh->GetLogUndoAction() == 1)
-    mesh->RecordStateChange(prefix, std::move(before));
-  else
-    mesh->Changed(1);
+  // One action for the whole drag, which counts the change as well. A drag
+  // is an undoable command: it turns logging on (the name pass leaves it off).
+  mesh->SetLogUndoAction(1);
+  mesh->RecordStateChange(prefix, std::move(before));
   return 1;
 }
 
@@ -560,6 +559,7 @@ int ViewWindow::EndMoveLight(const CPoint& point, const CPoint& previous) {
     light->SetPosition(m_DragStartPosition, 1);
   }
   if (final == m_DragStartPosition) return 0;
+  light->SetLogUndoAction(1);
   light->SetPosition(final, 1);  // the one move action of the drag
   if (IAppFrame* frame = app->Frame()) frame->SetNeedUpdateLight(1);
   return 1;
@@ -617,6 +617,7 @@ int ViewWindow::EndMoveCamera(Camera* camera, const CPoint& point, const CPoint&
     camera->SetPosition(m_DragStartPosition, 1);
   }
   if (final == m_DragStartPosition) return 0;
+  camera->SetLogUndoAction(1);
   camera->SetPosition(final, 1);
   return 1;
 }
