@@ -3,6 +3,9 @@
 // shown (the densest drawing a pane does).
 //   Pane/OneMesh:  one mesh of 65,536 vertices and 130,050 faces.
 //   Pane/Scene:    eight such meshes, 1,040,400 faces.
+// And one mouse move of a drag of all 65,536 vertices of that mesh: the
+// preview, which puts the snapshot back and draws the moved part over it
+// (vertex squares, face edges, or the whole object).
 #include <benchmark/benchmark.h>
 
 #include <QGuiApplication>
@@ -104,7 +107,38 @@ void Redraw(benchmark::State& state, int meshes) {
 void BM_PaneOneMesh(benchmark::State& state) { Redraw(state, 1); }
 void BM_PaneScene(benchmark::State& state) { Redraw(state, 8); }
 
+// One mouse move of a move drag in vertex, face or object mode.
+void Drag(benchmark::State& state, int mode) {
+  Scene scene(1);
+  CSceneApp& app = *scene.app;
+  CMeshObject* mesh = app.GetLoadedObjectList().Head()->Node();
+  app.SetActiveObject(mesh);
+  mesh->SelectAllVertices();
+  for (long f = 0; f < mesh->GetFaceCount(); ++f) mesh->SelectFace(f);
+  scene.pane->Update(nullptr);
+  app.CurrentObjectAction(ID_TOOL_MOVE);
+  app.CurrentObjectSimplex(mode);
+  ViewWindow& pane = *scene.pane;
+  pane.OnLButtonDown(MK_LBUTTON_FLAG, CPoint(640, 512));
+  int step = 0;
+  for (auto _ : state) {
+    ++step;
+    pane.OnMouseMove(MK_LBUTTON_FLAG, CPoint(640 + (step % 40), 512 - (step % 25)));
+    benchmark::DoNotOptimize(pane.BackBuffer().constBits());
+  }
+  // Released where it began: the drag changes nothing.
+  pane.OnLButtonUp(MK_LBUTTON_FLAG, CPoint(640, 512));
+  state.counters["vertices"] = static_cast<double>(mesh->GetVertexCount());
+}
+
+void BM_DragVertices(benchmark::State& state) { Drag(state, ID_MODE_VERTICES); }
+void BM_DragFaces(benchmark::State& state) { Drag(state, ID_MODE_FACES); }
+void BM_DragObject(benchmark::State& state) { Drag(state, ID_MODE_OBJECTS); }
+
 BENCHMARK(BM_PaneOneMesh)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DragVertices)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DragFaces)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DragObject)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PaneScene)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
