@@ -72,6 +72,25 @@ long PickVertices(CMeshObject* mesh, int kind, LONG cx, LONG cy, int mode, const
   }
   return result;
 }
+
+// The mesh, then (when it gave nothing) its children in order: a loaded
+// model often keeps its geometry in child frames. The first child that
+// gives a vertex becomes the active object.
+template <typename Inside>
+long PickVerticesDeep(CMeshObject* mesh, int kind, LONG cx, LONG cy, int mode, const Inside& inside, CSceneApp* app) {
+  const long result = PickVertices(mesh, kind, cx, cy, mode, inside);
+  if (result != -1) return result;
+  for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) {
+    CMeshObject* child = n->Node();
+    if (!child || child->GetVisible() != 1) continue;
+    const long found = PickVerticesDeep(child, kind, cx, cy, mode, inside, app);
+    if (found != -1) {
+      if (app) app->SetActiveObject(child);
+      return found;
+    }
+  }
+  return -1;
+}
 }  // namespace
 
 long ViewWindow::FindVertex(CMeshObject* mesh, int mode, UINT, const CPoint* a, const CPoint* b) {
@@ -83,7 +102,7 @@ long ViewWindow::FindVertex(CMeshObject* mesh, int mode, UINT, const CPoint* a, 
   PickShape shape;
   shape.a = a;
   shape.b = b;
-  return PickVertices(mesh, m_ViewType, cx, cy, mode, [&](int x, int y) { return shape.Inside(x, y); });
+  return PickVerticesDeep(mesh, m_ViewType, cx, cy, mode, [&](int x, int y) { return shape.Inside(x, y); }, App());
 }
 
 long ViewWindow::FindVertex(CMeshObject* mesh, int mode, UINT, const CPoint* outline, int count) {
@@ -95,7 +114,7 @@ long ViewWindow::FindVertex(CMeshObject* mesh, int mode, UINT, const CPoint* out
   PickShape shape;
   shape.outline = outline;
   shape.count = count;
-  return PickVertices(mesh, m_ViewType, cx, cy, mode, [&](int x, int y) { return shape.Inside(x, y); });
+  return PickVerticesDeep(mesh, m_ViewType, cx, cy, mode, [&](int x, int y) { return shape.Inside(x, y); }, App());
 }
 
 // ---------------------------------------------------------------------------

@@ -289,6 +289,12 @@ void ViewWindow::PreviewMesh(IViewCanvas& dc, CMeshObject* mesh, int what, const
     }
   }
   dc.SetRop(CanvasRop::Copy);
+  CSceneApp* app = App();
+  // The box first, so that the moved faces show over it.
+  if (what == 2 && t.kind == ToolKind::Move && app && app->GetDrawAxes()) {
+    const D3DVECTOR moved = Apply(t, mesh->GetPosition()) - mesh->GetPosition();
+    DrawBoundingBox(mesh, &dc, &moved);
+  }
   if (what == 0) {
     dc.FillRects(m_Rects.data(), m_Rects.size(), m_SelectVertexColor);
   } else {
@@ -309,11 +315,6 @@ void ViewWindow::PreviewMesh(IViewCanvas& dc, CMeshObject* mesh, int what, const
     }
     dc.SetPen(m_SelectFaceColor);
     dc.Lines(m_Segments.data(), m_Segments.size());
-  }
-  CSceneApp* app = App();
-  if (what == 2 && t.kind == ToolKind::Move && app && app->GetDrawAxes()) {
-    const D3DVECTOR moved = Apply(t, mesh->GetPosition()) - mesh->GetPosition();
-    DrawBoundingBox(mesh, &dc, &moved);
   }
   if (children)
     for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next())

@@ -52,7 +52,6 @@ class ViewPaneToolsTest : public ::testing::Test {
     for (SimpleNode<CMeshObject>* n = m_App->GetLoadedObjectList().Head(); n && !m_Mesh; n = n->Next())
       m_Mesh = WithVertices(n->Node());
     ASSERT_NE(m_Mesh, nullptr);
-    m_App->SetActiveObject(m_Mesh);
   }
   void TearDown() override {
     if (!m_App) return;
@@ -115,6 +114,8 @@ TEST_F(ViewPaneToolsTest, BoxSelectDragAndUndoTheCubeInTheXYPane) {
   Drag(At(D3DVECTOR(-1.3f, 1.3f, 0)), At(D3DVECTOR(1.3f, -1.3f, 0)));
   ASSERT_GT(m_Mesh->GetVertexCount(), 0);
   EXPECT_EQ(m_Mesh->GetSelectedVertexCount(), m_Mesh->GetVertexCount());
+  // The vertices were found in the loaded model's child, which is now active.
+  EXPECT_EQ(m_App->GetActiveObject(), m_Mesh);
   EXPECT_EQ(m_App->CurrentObjectSelectAction(), ID_SHAPE_BOX);
 
   const std::vector<D3DVECTOR> before = Vertices();
