@@ -8,6 +8,8 @@
 #include "app/SceneApp.h"
 #include "engine/CLight.h"
 #include "engine/CMeshObject.h"
+#include "engine/Camera.h"
+#include "engine/RenderEngine.h"
 #include "support/RecordingCanvas.h"
 #include "views/CRenderVieuw.h"
 
@@ -424,6 +426,34 @@ TEST_F(ViewToolsTest, ALightDragIsRecordedOnceOnRelease) {
   ExpectNear(light->GetPosition(), {2, 2, 0});
   app->UndoManager()->Redo();
   ExpectNear(light->GetPosition(), {5, 2, 0});
+}
+
+TEST_F(ViewToolsTest, ACameraFollowsTheMouseAtATenthOfAUnitAPixel) {
+  Camera* camera = engine->GetCurrentCamera(0);
+  ASSERT_NE(camera, nullptr);
+  const D3DVECTOR start = camera->GetPosition();
+  Tools(ID_TOOL_MOVE, ID_MODE_CAMERAS);
+  const int depth = UndoDepth();
+  Drag(1, {{200, 150}, {210, 150}, {220, 140}});  // XZ pane: +2 in x, +1 in z
+  ExpectNear(camera->GetPosition(), {start.x + 2, start.y, start.z + 1});
+  EXPECT_EQ(UndoDepth(), depth + 1);
+  app->UndoManager()->Undo();
+  ExpectNear(camera->GetPosition(), start);
+}
+
+TEST_F(ViewToolsTest, AFaceMoveMovesEachSharedVertexOnce) {
+  CMeshObject* mesh = Mesh({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {1, 1, 0}, {5, 5, 0}});
+  mesh->AddFace(0, 1, 2);
+  mesh->AddFace(1, 3, 2);
+  mesh->AddFace(3, 4, 2);
+  mesh->SelectFace(0);
+  mesh->SelectFace(1);
+  mesh->SelectFace(2);
+  mesh->LockVertex(4);  // the third face has a locked corner: it stays
+  Tools(ID_TOOL_MOVE, ID_MODE_FACES);
+  Drag(0, {{200, 150}, {210, 150}});
+  for (long i = 0; i < 4; ++i) EXPECT_NEAR(At(mesh, i).x, (i % 2) + 1.0f, 1e-5) << i;
+  ExpectNear(At(mesh, 4), {5, 5, 0});
 }
 
 // --- the Add tool ------------------------------------------------------------------------------------
