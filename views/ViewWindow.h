@@ -114,6 +114,18 @@ class IPaneTimer {
   virtual void KillTimer(ViewWindow* view, unsigned id) = 0;
 };
 
+// The screen point of a vertex from its cached view values and the pane's
+// view centre (2 in from the corner of its square), held to the pixel range
+// the panes use.
+inline int ScreenX(LONG cx, int32_t vx) {
+  const int64_t x = int64_t{cx} + vx + 2;
+  return static_cast<int>(x < -(1 << 28) ? -(1 << 28) : x > (1 << 28) ? (1 << 28) : x);
+}
+inline int ScreenY(LONG cy, int32_t vy) {
+  const int64_t y = int64_t{cy} - vy + 2;
+  return static_cast<int>(y < -(1 << 28) ? -(1 << 28) : y > (1 << 28) ? (1 << 28) : y);
+}
+
 // The largest r with r·r ≤ n, by digits over bit pairs.
 uint32_t isqrt(uint32_t n);
 

@@ -58,7 +58,7 @@ long PickVertices(CMeshObject* mesh, int kind, LONG cx, LONG cy, int mode, const
   const long count = mesh->GetVertexCount();
   for (long i = 0; i < count; ++i) {
     if (mesh->GetVertexFlags(i) & VERTEX_HIDDEN) continue;
-    const int x = static_cast<int>(cx + vx[i] + 2), y = static_cast<int>(cy - vy[i] + 2);
+    const int x = ScreenX(cx, vx[i]), y = ScreenY(cy, vy[i]);
     if (inside(x, y)) {
       if (mode == 2) {
         mesh->DeSelectVertex(i);
@@ -136,7 +136,7 @@ long PickFaces(ViewWindow& view, CMeshObject* mesh, int kind, LONG cx, LONG cy, 
       D3DVECTOR corner[3];
       for (int k = 0; k < 3; ++k) {
         if (face.v[k] >= vertices) return false;
-        corner[k] = D3DVECTOR(static_cast<float>(cx + vx[face.v[k]] + 2), static_cast<float>(cy - vy[face.v[k]] + 2), 0);
+        corner[k] = D3DVECTOR(static_cast<float>(ScreenX(cx, vx[face.v[k]])), static_cast<float>(ScreenY(cy, vy[face.v[k]])), 0);
       }
       if (!shape.IsPoint()) {
         for (const D3DVECTOR& c : corner)

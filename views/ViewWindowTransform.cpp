@@ -270,7 +270,7 @@ void ViewWindow::PreviewMesh(IViewCanvas& dc, CMeshObject* mesh, int what, const
   };
   for (long i = 0; i < count; ++i) {
     if (!m_PreviewMoved[i]) {
-      m_PreviewPoints[i] = {static_cast<int>(cx + vx[i] + 2), static_cast<int>(cy - vy[i] + 2)};
+      m_PreviewPoints[i] = {ScreenX(cx, vx[i]), ScreenY(cy, vy[i])};
       continue;
     }
     D3DVECTOR p;
