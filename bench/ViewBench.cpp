@@ -17,6 +17,7 @@
 #include "app/SceneApp.h"
 #include "engine/CMeshObject.h"
 #include "engine/RenderEngine.h"
+#include "engine/UndoManager.h"
 #include "views/CRenderVieuw.h"
 
 namespace {
@@ -131,6 +132,27 @@ void Drag(benchmark::State& state, int mode) {
   state.counters["vertices"] = static_cast<double>(mesh->GetVertexCount());
 }
 
+// A whole drag of all 65,536 vertices: press, one move, release (the move
+// applied and recorded), then its undo.
+void BM_DragReleaseUndoVertices(benchmark::State& state) {
+  Scene scene(1);
+  CSceneApp& app = *scene.app;
+  CMeshObject* mesh = app.GetLoadedObjectList().Head()->Node();
+  app.SetActiveObject(mesh);
+  mesh->SelectAllVertices();
+  scene.pane->Update(nullptr);
+  app.CurrentObjectAction(ID_TOOL_MOVE);
+  app.CurrentObjectSimplex(ID_MODE_VERTICES);
+  ViewWindow& pane = *scene.pane;
+  for (auto _ : state) {
+    pane.OnLButtonDown(MK_LBUTTON_FLAG, CPoint(640, 512));
+    pane.OnMouseMove(MK_LBUTTON_FLAG, CPoint(660, 500));
+    pane.OnLButtonUp(MK_LBUTTON_FLAG, CPoint(660, 500));
+    app.UndoManager()->Undo();
+  }
+  state.counters["vertices"] = static_cast<double>(mesh->GetVertexCount());
+}
+
 void BM_DragVertices(benchmark::State& state) { Drag(state, ID_MODE_VERTICES); }
 void BM_DragFaces(benchmark::State& state) { Drag(state, ID_MODE_FACES); }
 void BM_DragObject(benchmark::State& state) { Drag(state, ID_MODE_OBJECTS); }
@@ -139,6 +161,7 @@ BENCHMARK(BM_PaneOneMesh)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DragVertices)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DragFaces)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DragObject)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_DragReleaseUndoVertices)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PaneScene)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

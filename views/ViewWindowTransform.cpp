@@ -213,16 +213,23 @@ int ViewWindow::ApplyToVertices(CMeshObject* mesh, bool faces, const DragTransfo
   ItemStates before;
   mesh->CaptureState(before, 0, 1);
   bool changed = false;
+  const D3DVECTOR origin = mesh->GetPosition();
   for (long i = 0; i < mesh->GetVertexCount(); ++i) {
     if (!moved[i]) continue;
-    D3DVECTOR p;
-    if (mesh->GetVertexCoordinates(i, &p) != 0) continue;
+    // The records directly (the marked vertices are neither locked nor
+    // hidden); the views follow in one pass below.
+    MeshVertex* v = mesh->GetVertex(i);
+    const D3DVECTOR p(v->x + origin.x, v->y + origin.y, v->z + origin.z);
     const D3DVECTOR q = Apply(t, p);
     if (q == p) continue;
-    mesh->SetVertexCoordinates(i, &q);
+    v->x = q.x - origin.x;
+    v->y = q.y - origin.y;
+    v->z = q.z - origin.z;
     changed = true;
   }
   if (!changed) return 0;
+  mesh->RecalcViews(1, 1, 1, 1);
+  mesh->SetNeedUpdate(1);
   mesh->CalculateObjectBox();
   mesh->CalculateVisibleFaces();
   // One action for the whole drag, which counts the change as well. A drag
