@@ -338,6 +338,22 @@ TEST_F(ViewToolsTest, RotationsTurnAboutTheAxesOfThePane) {
   ExpectNear(At(mesh, 0), after);
 }
 
+TEST_F(ViewToolsTest, TheIsometricSidePanesTurnNothingAndPickNoObjects) {
+  CMeshObject* mesh = Mesh({{1, 2, 0}});
+  mesh->SelectVertex(0);
+  panes[1]->SetViewType(VIEW_TYPE_ISO_XZ);
+  Tools(ID_TOOL_ROTATE, ID_MODE_VERTICES);
+  Drag(1, {{200, 200}, {230, 150}});
+  ExpectNear(At(mesh, 0), {1, 2, 0});
+  app->SetActiveObject(nullptr);
+  const CPoint at = panes[1]->Place(mesh->GetPosition());
+  Tools(ID_TOOL_SELECT, ID_MODE_OBJECTS);
+  Click(1, at);
+  EXPECT_EQ(app->GetActiveObject(), nullptr);
+  Click(0, panes[0]->Place(mesh->GetPosition()));
+  EXPECT_EQ(app->GetActiveObject(), mesh);
+}
+
 TEST_F(ViewToolsTest, VertexScaleAboutTheMeshPosition) {
   CMeshObject* mesh = Mesh({{2, 0, 0}, {0, 2, 0}});
   mesh->SelectVertex(0);
