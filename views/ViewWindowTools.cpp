@@ -294,7 +294,6 @@ void ViewWindow::EndObjectAction(IViewCanvas* given, UINT flags, const CPoint& p
       app->CurrentObjectSelectAction(ID_SHAPE_POINT);
     }
     const int shape = app->CurrentObjectSelectAction();
-    long found = 0;
     bool missed = false;
     if (shape == ID_SHAPE_BOX) {
       {
@@ -339,7 +338,6 @@ void ViewWindow::EndObjectAction(IViewCanvas* given, UINT flags, const CPoint& p
         default: break;
       }
     }
-    (void)found;
     if (missed) app->CurrentObjectAction(app->CurrentObjectAction());
     if (m_SavedSelectShape) {
       app->CurrentObjectSelectAction(m_SavedSelectShape);
@@ -391,7 +389,6 @@ void ViewWindow::EndObjectAction(IViewCanvas* given, UINT flags, const CPoint& p
     SetNeedUpdate();
   }
   if (!finished && m_UserAction == 1) {
-    const CPoint delta(m_MoveStart.x - point.x, m_MoveStart.y - point.y);
     const CPoint rotate(m_RotateStart.x - point.x, m_RotateStart.y - point.y);
     CRenderEngine* engine = Engine();
     const int simplex = app->CurrentObjectSimplex();
@@ -438,7 +435,6 @@ void ViewWindow::EndObjectAction(IViewCanvas* given, UINT flags, const CPoint& p
       }
       if (changed) SetNeedUpdate();
     }
-    (void)delta;
     // The previews wrote nothing into the scene, but the pane shows them:
     // the next redraw paints the real state.
     SetNeedUpdate();
