@@ -20,6 +20,8 @@
 #include "app/WelcomeText.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
+#include "platform/GLDisplay.h"
+#include "views/RenderWindow.h"
 #include "views/ViewPane.h"
 #include "views/ViewProperties.h"
 
@@ -74,7 +76,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
       if (m_FitPending) FitToScene();
     });
   }
-  m_Panes[3] = MakePlaceholderPane("Render");
+  m_Panes[3] = MakeRenderPane();
   for (int i = 0; i < 4; ++i) m_Columns[i < 2 ? 0 : 1]->addWidget(m_Panes[i]);
   // The splitter is fixed: the panes share the window in equal parts.
   for (QSplitter* splitter : {m_Rows, m_Columns[0], m_Columns[1]}) {
@@ -101,10 +103,32 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   resize(1024, 768);
   m_MainWnd = std::make_unique<QtWindowAdapter>(this);
   m_RenderWnd = std::make_unique<QtWindowAdapter>(m_Panes[3]);
+  // Said once: without OpenGL the program runs on, with no 3-D view.
+  if (!m_RenderView) statusBar()->addWidget(new QLabel("3-D view off: OpenGL is not available"));
+}
+
+QWidget* CMainFrame::MakeRenderPane() {
+  CSceneApp* app = CSceneApp::Get();
+  CRenderEngine* engine = app ? app->Engine() : nullptr;
+  auto* gl = engine ? dynamic_cast<GLDisplaySystem*>(engine->Display()) : nullptr;
+  if (!gl) return MakePlaceholderPane("Render");
+  CRenderViewLogic::Hooks hooks;
+  hooks.engine = [] { return CSceneApp::Get() ? CSceneApp::Get()->Engine() : nullptr; };
+  hooks.needUpdateAxes = [this] { SetNeedUpdateAxes(1); };
+  hooks.needUpdate = [this] { SetNeedUpdate(1); };
+  m_RenderView = new CRenderWindow(std::move(hooks));
+  gl->SetContextHost(m_RenderView);
+  engine->SetRenderView(&m_RenderView->Logic());
+  return m_RenderView;
 }
 
 CMainFrame::~CMainFrame() {
   if (m_Splash) m_Splash->close();
+  // The engine may outlive the view that gives it its context.
+  if (CSceneApp* app = CSceneApp::Get(); m_RenderView && app && app->Engine()) {
+    if (auto* gl = dynamic_cast<GLDisplaySystem*>(app->Engine()->Display())) gl->SetContextHost(nullptr);
+    app->Engine()->SetRenderView(nullptr);
+  }
   // The panes are destroyed with the child widgets, after this frame.
   for (ViewPane* pane : m_EditPanes)
     if (pane) pane->View().DetachFrame();
@@ -188,7 +212,10 @@ void CMainFrame::ShowMaximized() {
   update();
 }
 
-CWnd* CMainFrame::RenderViewWindow() { return m_RenderWnd.get(); }
+CWnd* CMainFrame::RenderViewWindow() {
+  if (m_RenderView) return m_RenderView;
+  return m_RenderWnd.get();
+}
 CWnd* CMainFrame::MainWindow() { return m_MainWnd.get(); }
 
 void CMainFrame::Tile() {
@@ -273,8 +300,10 @@ int CMainFrame::PaneViewType(int pane) {
   return (pane >= 0 && pane < VIEW_PANE_COUNT && m_Views[pane]) ? m_Views[pane]->GetViewType() : -1;
 }
 
-void CMainFrame::ActiveObjectChanged(CMeshObject*) {
+void CMainFrame::ActiveObjectChanged(CMeshObject* mesh) {
   if (m_Caption) m_Caption->Update();
+  // The render view turns and moves the active mesh.
+  if (m_RenderView) m_RenderView->SetTrackObject(mesh);
 }
 
 // ---------------------------------------------------------------------------
