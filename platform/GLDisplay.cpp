@@ -587,11 +587,25 @@ void GLDisplayDevice::ApplyFrameState() {
     glLightfv(id, GL_AMBIENT, black);
     glLightfv(id, GL_DIFFUSE, colour);
     glLightfv(id, GL_SPECULAR, (r.dwFlags & D3DLIGHT_NO_SPECULAR) ? black : colour);
-    float a0 = r.dvAttenuation0, a1 = r.dvAttenuation1, a2 = r.dvAttenuation2;
-    if (a0 <= 0 && a1 <= 0 && a2 <= 0) a0 = 1.0f;
-    glLightf(id, GL_CONSTANT_ATTENUATION, std::max(0.0f, a0));
-    glLightf(id, GL_LINEAR_ATTENUATION, std::max(0.0f, a1));
-    glLightf(id, GL_QUADRATIC_ATTENUATION, std::max(0.0f, a2));
+    // The light's strength at the object: a0 + a1 n + a2 n^2 with n the
+    // normalised distance (1 at the light, 0 at its range) from the light to
+    // the origin of the object drawn; none beyond the range. Directional
+    // lights do not fall off.
+    float strength = 1.0f;
+    if (r.dltType != D3DLIGHT_DIRECTIONAL) {
+      const float dx = r.dvPosition.x - m_World._41, dy = r.dvPosition.y - m_World._42, dz = r.dvPosition.z - m_World._43;
+      const float d = std::sqrt(dx * dx + dy * dy + dz * dz);
+      const float n = r.dvRange > 0.0f ? 1.0f - d / r.dvRange : 0.0f;
+      strength = n < 0.0f ? 0.0f : r.dvAttenuation0 + r.dvAttenuation1 * n + r.dvAttenuation2 * n * n;
+      if (!(r.dvAttenuation0 > 0.0f || r.dvAttenuation1 > 0.0f || r.dvAttenuation2 > 0.0f)) strength = n >= 0.0f ? 1.0f : 0.0f;
+    }
+    if (!(strength > 0.0f)) {
+      glDisable(id);
+      continue;
+    }
+    glLightf(id, GL_CONSTANT_ATTENUATION, 1.0f / strength);
+    glLightf(id, GL_LINEAR_ATTENUATION, 0.0f);
+    glLightf(id, GL_QUADRATIC_ATTENUATION, 0.0f);
     if (r.dltType == D3DLIGHT_DIRECTIONAL) {
       const float towards[4] = {-r.dvDirection.x, -r.dvDirection.y, -r.dvDirection.z, 0.0f};
       glLightfv(id, GL_POSITION, towards);

@@ -12,9 +12,11 @@
 // uploaded again from their CPU copies.
 //
 // Approximations of the fixed-function mapping:
-//   - lights: at most eight; parallel-point lights are point lights; range is
-//     not enforced and attenuation uses GL's 1 / (a0 + a1 d + a2 d^2); a spot's
-//     cone is its outer angle with a falloff exponent (no inner cone);
+//   - lights: at most eight; parallel-point lights are point lights; a
+//     light's attenuation a0 + a1 n + a2 n^2 (n the normalised distance, 1 at
+//     the light and 0 at its range) is taken once per draw, at the origin of
+//     the object drawn, not per vertex; a spot's cone is its outer angle with
+//     a falloff exponent (no inner cone);
 //   - texture stages: every stage reads coordinate set 0; ADDSMOOTH is ADD,
 //     the BLEND*ALPHA operations interpolate by the alpha named, PREMODULATE
 //     and the MODULATEALPHA/MODULATECOLOR operations are MODULATE,

@@ -65,8 +65,7 @@ void CRenderWindow::FramePresented() {
 void CRenderWindow::initializeGL() {
   // The context is new: whatever was made under an earlier one is gone.
   ++m_Generation;
-  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, [this] { ++m_Generation; },
-          Qt::UniqueConnection);
+  connect(context(), &QOpenGLContext::aboutToBeDestroyed, this, &CRenderWindow::ContextGone, Qt::UniqueConnection);
 }
 
 void CRenderWindow::paintGL() {

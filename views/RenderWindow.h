@@ -40,6 +40,8 @@ class CRenderWindow : public QOpenGLWidget, public CWnd, public IGLContextHost {
   void mouseReleaseEvent(QMouseEvent* event) override;
 
  private:
+  void ContextGone() { ++m_Generation; }
+
   std::unique_ptr<CRenderViewLogic> m_Logic;
   int m_TimerId = 0;
   unsigned m_Generation = 1;
