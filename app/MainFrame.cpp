@@ -37,6 +37,21 @@ class QtWindowAdapter : public CWnd {
   QWidget* m_Widget;
 };
 
+// An editing pane as a render window: frames come back as images.
+class PaneFrameWindow : public CWnd {
+ public:
+  explicit PaneFrameWindow(ViewPane* pane) : m_Pane(pane) {}
+  CRect GetClientRect() const override { return CRect(0, 0, m_Pane->width(), m_Pane->height()); }
+  bool TakesFrames() const override { return true; }
+  void ShowFrame(const uint32_t* pixels, int width, int height) override {
+    QImage image(reinterpret_cast<const uchar*>(pixels), width, height, width * 4, QImage::Format_RGB32);
+    m_Pane->SetRenderedImage(image.copy());
+  }
+
+ private:
+  ViewPane* m_Pane;
+};
+
 namespace {
 QString ToQt(const CString& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
 
@@ -126,6 +141,8 @@ CMainFrame::~CMainFrame() {
   if (m_Splash) m_Splash->close();
   // The engine may outlive the view that gives it its context.
   if (CSceneApp* app = CSceneApp::Get(); m_RenderView && app && app->Engine()) {
+    for (auto& window : m_PaneWnds)
+      if (window) app->Engine()->Release_RenderEngine(window.get());
     if (auto* gl = dynamic_cast<GLDisplaySystem*>(app->Engine()->Display())) gl->SetContextHost(nullptr);
     app->Engine()->SetRenderView(nullptr);
   }
@@ -450,8 +467,39 @@ void CMainFrame::OnPaneCommand(int id) {
     app->SetHiddenFaces(type, app->GetHiddenFaces(type) ? 0 : 1);
     SetNeedUpdate(1);
   }
-  // Render Objects hands the pane to its display device, which the panes
-  // do not have yet: the command stays disabled.
+  if (id == ID_RENDER_OBJECTS) ToggleRenderObjects();
+}
+
+void CMainFrame::ToggleRenderObjects() {
+  CSceneApp* app = CSceneApp::Get();
+  CRenderEngine* engine = app ? app->Engine() : nullptr;
+  if (!engine || !m_RenderView || !m_ActiveView) return;
+  int index = -1;
+  for (int i = 0; i < VIEW_PANE_COUNT; ++i)
+    if (m_EditPanes[i] && &m_EditPanes[i]->View() == m_ActiveView) index = i;
+  if (index < 0) return;
+  if (!m_PaneWnds[index]) m_PaneWnds[index] = std::make_unique<PaneFrameWindow>(m_EditPanes[index]);
+  CWnd* window = m_PaneWnds[index].get();
+  CWindowDirectXDevice* record = engine->GetWindowDirectXDevice(window);
+  if (!record) {
+    if (FAILED(engine->Init_RenderEngine(window))) return;
+    record = engine->GetWindowDirectXDevice(window);
+    if (!record) return;
+    ViewPane* pane = m_EditPanes[index];
+    connect(pane, &ViewPane::resized, this, [this, window] {
+      CSceneApp* a = CSceneApp::Get();
+      CRenderEngine* e = a ? a->Engine() : nullptr;
+      if (e && e->GetWindowDirectXDevice(window)) {
+        e->RebuildRenderOutputWindow(window, 0);
+        RenderOnce();
+      }
+    });
+  }
+  const bool on = record->m_RenderEnabled == 0;
+  record->m_RenderEnabled = on ? 1 : 0;
+  m_ActiveView->SetDraw3DEnv(on ? 1 : 0);
+  RenderOnce();
+  m_EditPanes[index]->Redraw();
 }
 
 bool CMainFrame::IsPaneCommandChecked(int id) {
@@ -465,7 +513,7 @@ bool CMainFrame::IsPaneCommandChecked(int id) {
 }
 
 bool CMainFrame::IsPaneCommandEnabled(int id) {
-  if (id == ID_RENDER_OBJECTS) return false;
+  if (id == ID_RENDER_OBJECTS) return m_RenderView && m_ActiveView;
   return TypeOfCommand(id) < 0 || m_ActiveView != nullptr;
 }
 

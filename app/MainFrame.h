@@ -21,6 +21,7 @@ class QProgressBar;
 class QSplitter;
 class QtWindowAdapter;
 class CRenderWindow;
+class PaneFrameWindow;
 class ViewPane;
 
 class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
@@ -130,6 +131,10 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   // no OpenGL display.
   QWidget* MakeRenderPane();
   CRenderWindow* m_RenderView = nullptr;
+  // Render Objects: the active editing pane shows the scene rendered
+  // off-screen through its own window record, or its drawing again.
+  void ToggleRenderObjects();
+  std::unique_ptr<PaneFrameWindow> m_PaneWnds[VIEW_PANE_COUNT];
   QPointer<QSplashScreen> m_Splash;
   QPointer<QDialog> m_TipDialog;
   QPointer<QDialog> m_IntroDialog;

@@ -124,11 +124,7 @@ LONG CMaterial::SetAlphaSettingsUndoRedo(const SMaterialAlpha& previous) {
 // ---------------------------------------------------------------------------
 // The device
 
-IDisplayDevice* CMaterial::Device() const {
-  if (!m_Engine) return nullptr;
-  CWindowDirectXDevice* first = m_Engine->FirstWindow();
-  return first ? first->m_Device.get() : nullptr;
-}
+IDisplayDevice* CMaterial::Device() const { return m_Engine ? m_Engine->DrawingDevice() : nullptr; }
 
 void CMaterial::ReportFailure(HRESULT code) const {
   if (m_Engine) m_Engine->ReportError(code, "");

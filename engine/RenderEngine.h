@@ -46,6 +46,7 @@ struct CWindowDirectXDevice {
   int m_CurrentCamera = -1;  // -1: no current camera
   int m_RenderEnabled = 0;   // 1: Render draws this window
   int m_FogWindow = 0;       // 1: fog may be applied here
+  CRect m_OutputRect;        // the client area the output was built for
   CWindowDirectXDevice* m_Next = nullptr;
 };
 
@@ -152,6 +153,12 @@ class CRenderEngine {
   // already drawing.
   HRESULT Render();
   CWindowDirectXDevice* FirstWindow() { return m_Windows; }
+  // The device items draw through: the window's whose frame is being drawn,
+  // else the first window's (null without one).
+  IDisplayDevice* DrawingDevice() {
+    if (m_DrawingWindow) return m_DrawingWindow->m_Device.get();
+    return m_Windows ? m_Windows->m_Device.get() : nullptr;
+  }
   CWindowDirectXDevice* GetWindowDirectXDevice(CWnd* window) { return FindWindowRecord(window); }
   // The device (with its viewport) of the index-th render window, or null.
   IDisplayDevice* ViewPort(int index);
@@ -159,6 +166,7 @@ class CRenderEngine {
   // The index-th window of the window list (counting from 0), or null.
   CWnd* GetWindow(int index);
   CWnd* GetRenderWindow(int index) { return GetWindow(index); }
+  // The output rectangle of the first window (each window keeps its own).
   const CRect& GetOutputRect() const { return m_OutputRect; }
   IDisplaySurface* GetPrimarySurface() { return m_Primary.get(); }
   IDisplayClipper* GetClipper() { return m_Clipper.get(); }
@@ -443,6 +451,7 @@ class CRenderEngine {
   IRenderView* m_RenderView = nullptr;
   int m_TimerFrame = 0;
   int m_RenderGuard = 0;
+  CWindowDirectXDevice* m_DrawingWindow = nullptr;
   int m_VideoDriverCount = 0;
 
   SimpleList<CDeviceInfo> m_Devices;

@@ -99,14 +99,17 @@ HRESULT CRenderEngine::Release_RenderEngine(CWnd* window) {
     if (first)
       for (SimpleNode<CLight>* n = m_Lights.Head(); n; n = n->Next())
         if (n->Node()) n->Node()->RemoveFromViewport();
-    ReleaseWindowIndependantStuff();
     ReleaseAllCameras(window);
     ReleaseWindowOutput(record);
-    // The clipper has one owner, the engine; dropping it here is its only
-    // release.
-    m_Clipper.reset();
     *link = record->m_Next;
     delete record;
+    // The primary surface and the clipper serve every window: they go with
+    // the last one. The clipper has one owner, the engine; dropping it here
+    // is its only release.
+    if (!m_Windows) {
+      ReleaseWindowIndependantStuff();
+      m_Clipper.reset();
+    }
     if (first && m_Windows) RecreateLights();
     return S_OK;
   }
@@ -158,7 +161,8 @@ HRESULT CRenderEngine::RebuildRenderOutputWindow(CWnd* window, int rebuildAll) {
   CRect rect = window->GetClientRect();
   if (rect.Width() == 0) rect.right = rect.left + 10;
   if (rect.Height() == 0) rect.bottom = rect.top + 10;
-  m_OutputRect = rect;
+  record->m_OutputRect = rect;
+  if (record == m_Windows) m_OutputRect = rect;
   const DWORD width = static_cast<DWORD>(std::abs(rect.Width()));
   const DWORD height = static_cast<DWORD>(std::abs(rect.Height()));
   const bool hardware = device->Get_CurrentDriver()->Is_Hardware();
@@ -258,8 +262,8 @@ HRESULT CRenderEngine::UpdateViewport(CWnd* window) {
     ReportError(CO_E_NOTINITIALIZED, "");
     return CO_E_NOTINITIALIZED;
   }
-  const float w = static_cast<float>(std::abs(m_OutputRect.Width()));
-  const float h = static_cast<float>(std::abs(m_OutputRect.Height()));
+  const float w = static_cast<float>(std::abs(record->m_OutputRect.Width()));
+  const float h = static_cast<float>(std::abs(record->m_OutputRect.Height()));
   const float a = w != 0.0f ? h / w : 1.0f;
   D3DVIEWPORT2 v;
   v.dwX = 0;
@@ -392,7 +396,7 @@ HRESULT CRenderEngine::RenderWindow(CWindowDirectXDevice* record) {
     StopRenderTimer();
     return hr;
   }
-  hr = device->Clear2(m_OutputRect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  hr = device->Clear2(record->m_OutputRect, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
   if (FAILED(hr)) {
     device->EndScene();
     ReportError(hr, "");
@@ -440,7 +444,9 @@ HRESULT CRenderEngine::Render() {
     // A window whose rebuild failed has no device or viewport: it is
     // skipped, and the next resize tries the rebuild again.
     if (!w->m_Device || !w->m_Viewport) continue;
+    m_DrawingWindow = w;
     HRESULT hr = RenderWindow(w);
+    m_DrawingWindow = nullptr;
     if (FAILED(hr)) return hr;
   }
   return 0;

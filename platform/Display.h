@@ -110,6 +110,11 @@ class CWnd {
  public:
   virtual ~CWnd() = default;
   virtual CRect GetClientRect() const = 0;
+  // A window that shows its frames as an image of its own (an editing pane
+  // showing the rendered scene) rather than on the screen: the device hands
+  // it each presented frame, 0xAARRGGBB pixels with the top row first.
+  virtual bool TakesFrames() const { return false; }
+  virtual void ShowFrame(const uint32_t* /*pixels*/, int /*width*/, int /*height*/) {}
 };
 
 struct DisplayDeviceDesc {

@@ -286,8 +286,9 @@ void GLDisplayVertexBuffer::Bind() {
 // ---------------------------------------------------------------------------
 // The device
 
-GLDisplayDevice::GLDisplayDevice(std::shared_ptr<GLShared> shared, std::shared_ptr<GLDisplaySurface> target)
-    : m_Shared(std::move(shared)), m_Target(std::move(target)) {
+GLDisplayDevice::GLDisplayDevice(std::shared_ptr<GLShared> shared, std::shared_ptr<GLDisplaySurface> target,
+                                 CWnd* window)
+    : m_Shared(std::move(shared)), m_Target(std::move(target)), m_Window(window) {
   m_World = m_View = m_Projection = D3DMATRIX();
   for (int i = 0; i < 4; ++i) (&m_World._11)[i * 5] = (&m_View._11)[i * 5] = (&m_Projection._11)[i * 5] = 1.0f;
   // The stage defaults of the original device.
@@ -346,6 +347,13 @@ HRESULT GLDisplayDevice::EndScene() {
 HRESULT GLDisplayDevice::Present() {
   if (!m_Target || !m_Shared->host || !m_Shared->host->MakeCurrent()) return S_OK;
   if (m_Target->IsLost()) return DDERR_SURFACELOST;
+  if (m_Window && m_Window->TakesFrames()) {
+    std::vector<uint32_t> pixels;
+    DWORD w = 0, h = 0;
+    if (!m_Target->Framebuffer() || FAILED(ReadPixels(pixels, &w, &h))) return S_OK;
+    m_Window->ShowFrame(pixels.data(), static_cast<int>(w), static_cast<int>(h));
+    return S_OK;
+  }
   unsigned framebuffer = 0;
   int width = 0, height = 0;
   if (!m_Shared->host->GetTarget(&framebuffer, &width, &height)) return S_OK;
@@ -390,15 +398,17 @@ HRESULT GLDisplayDevice::Clear2(const CRect& rect, DWORD flags, D3DCOLOR colour,
 }
 
 HRESULT GLDisplayDevice::AddLight(const std::shared_ptr<IDisplayLight>& light) {
-  if (!light || std::find(m_Lights.begin(), m_Lights.end(), light) != m_Lights.end()) return E_INVALIDARG;
-  m_Lights.push_back(light);
+  auto& lights = m_Shared->lights;
+  if (!light || std::find(lights.begin(), lights.end(), light) != lights.end()) return E_INVALIDARG;
+  lights.push_back(light);
   return S_OK;
 }
 
 HRESULT GLDisplayDevice::DeleteLight(const IDisplayLight* light) {
-  auto it = std::find_if(m_Lights.begin(), m_Lights.end(), [&](const auto& l) { return l.get() == light; });
-  if (it == m_Lights.end()) return E_INVALIDARG;
-  m_Lights.erase(it);
+  auto& lights = m_Shared->lights;
+  auto it = std::find_if(lights.begin(), lights.end(), [&](const auto& l) { return l.get() == light; });
+  if (it == lights.end()) return E_INVALIDARG;
+  lights.erase(it);
   return S_OK;
 }
 
@@ -575,7 +585,7 @@ void GLDisplayDevice::ApplyFrameState() {
   const bool specular = state(D3DRENDERSTATE_SPECULARENABLE) != 0;
   glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, specular ? GL_SEPARATE_SPECULAR_COLOR : GL_SINGLE_COLOR);
   int used = 0;
-  for (const auto& l : m_Lights) {
+  for (const auto& l : m_Shared->lights) {
     if (used >= 8) break;
     D3DLIGHT2 r;
     l->GetLight(r);
@@ -897,7 +907,7 @@ HRESULT GLDisplaySystem::CreateRenderDevice(CWnd* window, const GUID& driver,
   auto target = std::dynamic_pointer_cast<GLDisplaySurface>(renderTarget);
   if (!window || !target || !(target->GetSurfaceDesc().caps & DDSCAPS_3DDEVICE)) return E_INVALIDARG;
   if (driver != IID_IDirect3DHALDevice && driver != IID_IDirect3DRGBDevice) return DDERR_NOTFOUND;
-  device = std::make_unique<GLDisplayDevice>(m_Shared, std::move(target));
+  device = std::make_unique<GLDisplayDevice>(m_Shared, std::move(target), window);
   return S_OK;
 }
 

@@ -57,6 +57,8 @@ struct GLShared {
   std::vector<unsigned> deadFramebuffers;
   std::vector<unsigned> deadRenderbuffers;
   std::map<DWORD, D3DMATERIAL> materials;
+  // The lights of the first viewport light every window drawn.
+  std::vector<std::shared_ptr<IDisplayLight>> lights;
   DWORD nextMaterial = 1;
   unsigned Generation() const { return host ? host->ContextGeneration() : 0; }
   // Deletes what was given up under the current context (call with it
@@ -149,7 +151,7 @@ class GLDisplayVertexBuffer : public IDisplayVertexBuffer {
 
 class GLDisplayDevice : public IDisplayDevice {
  public:
-  GLDisplayDevice(std::shared_ptr<GLShared> shared, std::shared_ptr<GLDisplaySurface> target);
+  GLDisplayDevice(std::shared_ptr<GLShared> shared, std::shared_ptr<GLDisplaySurface> target, CWnd* window = nullptr);
   ~GLDisplayDevice() override;
   HRESULT Clear(D3DCOLOR colour) override;
   HRESULT BeginScene() override;
@@ -197,9 +199,9 @@ class GLDisplayDevice : public IDisplayDevice {
 
   std::shared_ptr<GLShared> m_Shared;
   std::shared_ptr<GLDisplaySurface> m_Target;
+  CWnd* m_Window;
   D3DVIEWPORT2 m_Viewport;
   bool m_Drawing = false;  // inside a scene with the context current
-  std::vector<std::shared_ptr<IDisplayLight>> m_Lights;
   D3DMATRIX m_World, m_View, m_Projection;
   std::map<int, DWORD> m_RenderStates;
   std::map<DWORD, DWORD> m_LightStates;

@@ -38,7 +38,7 @@ void CRenderViewLogic::OnSize(int width, int height) {
   if (!engine || !(engine->GetFlags() & DDSCL_NORMAL)) return;
   CWindowDirectXDevice* record = engine->GetWindowDirectXDevice(m_Window);
   if (!record) return;
-  const CRect& out = engine->GetOutputRect();
+  const CRect& out = record->m_OutputRect;
   // A failed rebuild left no device: any resize tries again.
   if (record->m_Device && out.Width() == width && out.Height() == height) return;
   const bool running = engine->IsRunning();

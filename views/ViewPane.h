@@ -2,6 +2,7 @@
 // size, mouse, focus and key events to it.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <memory>
 
@@ -16,6 +17,10 @@ class ViewPane : public QWidget {
   CRenderVieuw& View() { return *m_View; }
   // Redraws the whole pane now.
   void Redraw();
+  // The scene rendered for the pane, shown in place of its drawing while the
+  // view renders objects.
+  void SetRenderedImage(const QImage& image);
+  const QImage& RenderedImage() const { return m_Rendered; }
 
  signals:
   // The mouse moved over the pane (pixel, Shift held).
@@ -35,4 +40,5 @@ class ViewPane : public QWidget {
 
  private:
   std::unique_ptr<CRenderVieuw> m_View;
+  QImage m_Rendered;
 };

@@ -432,4 +432,29 @@ TEST_F(RenderFrameTest, RebuildsAndTeardownReleaseEverySurfaceAndTheClipperOnce)
   EXPECT_EQ(LinesStartingWith("ReleaseSurface").size(), created);
 }
 
+TEST_F(RenderFrameTest, ALaterWindowKeepsItsOwnRectangleAndLeavesTheSharedSurfacesWhenReleased) {
+  Make();
+  Attach();
+  SizedWindow pane;
+  pane.rect = CRect(0, 0, 200, 100);
+  ASSERT_EQ(engine->Init_RenderEngine(&pane), S_OK);
+  CWindowDirectXDevice* second = engine->GetWindowDirectXDevice(&pane);
+  ASSERT_NE(second, nullptr);
+  EXPECT_EQ(second->m_RenderEnabled, 0);  // drawn only once switched on
+  EXPECT_EQ(second->m_OutputRect, CRect(0, 0, 200, 100));
+  EXPECT_EQ(engine->GetOutputRect(), CRect(0, 0, 400, 300));
+  second->m_RenderEnabled = 1;
+  log->calls.clear();
+  ASSERT_EQ(engine->Render(), 0);
+  EXPECT_EQ(LinesStartingWith("Clear2"),
+            (std::vector<CString>{"Clear2 0 0 400 300 3 00000000 1 0", "Clear2 0 0 200 100 3 00000000 1 0"}));
+
+  ASSERT_EQ(engine->Release_RenderEngine(&pane), S_OK);
+  EXPECT_NE(engine->GetPrimarySurface(), nullptr);
+  EXPECT_NE(engine->GetClipper(), nullptr);
+  log->calls.clear();
+  EXPECT_EQ(engine->Render(), 0);
+  EXPECT_EQ(Count("Present"), 1u);
+}
+
 }  // namespace

@@ -92,6 +92,43 @@ TEST_F(GLDisplayTest, ARedCubeInFrontOfTheCameraFillsTheCentreAndLeavesTheCorner
   EXPECT_EQ(resized[0] & 0xFFFFFF, 0u);
 }
 
+// A window that takes its frames as images (an editing pane rendering the
+// objects) gets the picture of every frame drawn for it.
+TEST_F(GLDisplayTest, AWindowThatTakesFramesReceivesTheRenderedImage) {
+  ScopedHost scope(&host);
+  SizedWindow view;
+  struct PaneWindow : SizedWindow {
+    std::vector<uint32_t> frame;
+    int width = 0, height = 0;
+    bool TakesFrames() const override { return true; }
+    void ShowFrame(const uint32_t* pixels, int w, int h) override {
+      frame.assign(pixels, pixels + static_cast<size_t>(w) * h);
+      width = w;
+      height = h;
+    }
+  } pane;
+  pane.rect = CRect(0, 0, 50, 40);
+  CRenderEngine engine(8, std::make_unique<GLDisplaySystem>(&egl));
+  ASSERT_EQ(engine.Init_RenderEngine(&view), S_OK);
+  ASSERT_EQ(engine.Init_RenderEngine(&pane), S_OK);
+  engine.GetWindowDirectXDevice(&pane)->m_RenderEnabled = 1;
+  engine.Start();
+  CMeshObject* cube = engine.CreateObject();
+  ASSERT_EQ(cube->CreateCube(2, 2, 2), 0);
+  engine.GetDefaultObjectMaterial()->SetDiffuse(0, 0, 1);
+  engine.GetDefaultObjectMaterial()->SetAmbient(D3DVECTOR(0, 0, 1));
+  cube->ReCalcAll(1);
+  engine.SetAmbientLightOnOff(1);
+  engine.SetAmbientLight(255, 255, 255);
+  ASSERT_EQ(engine.Render(), 0);
+  ASSERT_EQ(pane.width, 50);
+  ASSERT_EQ(pane.height, 40);
+  const uint32_t centre = pane.frame[20 * 50 + 25];
+  EXPECT_GT(Blue(centre), 100) << std::hex << centre;
+  EXPECT_LT(Red(centre), 20) << std::hex << centre;
+  EXPECT_EQ(pane.frame[0] & 0xFFFFFF, 0u);
+}
+
 // A quad over the whole viewport with a 2 x 2 texture: each quarter shows
 // its texel.
 TEST_F(GLDisplayTest, ATexturedQuadShowsItsTexturesColours) {
