@@ -111,6 +111,7 @@ TEST_F(GLDisplayTest, AWindowThatTakesFramesReceivesTheRenderedImage) {
   CRenderEngine engine(8, std::make_unique<GLDisplaySystem>(&egl));
   ASSERT_EQ(engine.Init_RenderEngine(&view), S_OK);
   ASSERT_EQ(engine.Init_RenderEngine(&pane), S_OK);
+  EXPECT_TRUE(host.messages.empty()) << "after the pane's attach";
   engine.GetWindowDirectXDevice(&pane)->m_RenderEnabled = 1;
   engine.Start();
   CMeshObject* cube = engine.CreateObject();
@@ -127,6 +128,7 @@ TEST_F(GLDisplayTest, AWindowThatTakesFramesReceivesTheRenderedImage) {
   EXPECT_GT(Blue(centre), 100) << std::hex << centre;
   EXPECT_LT(Red(centre), 20) << std::hex << centre;
   EXPECT_EQ(pane.frame[0] & 0xFFFFFF, 0u);
+  for (const auto& m : host.messages) ADD_FAILURE() << m.text;
 }
 
 // A quad over the whole viewport with a 2 x 2 texture: each quarter shows
