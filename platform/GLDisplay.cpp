@@ -316,6 +316,8 @@ GLDisplayDevice::~GLDisplayDevice() {
   const unsigned generation = m_Shared->Generation();
   for (auto& [image, entry] : m_TextureCache)
     if (entry.name && entry.generation == generation) m_Shared->deadTextures.push_back(entry.name);
+  for (auto& [list, entry] : m_IndexCache)
+    if (entry.name && entry.generation == generation) m_Shared->deadBuffers.push_back(entry.name);
 }
 
 HRESULT GLDisplayDevice::Clear(D3DCOLOR colour) {
@@ -332,6 +334,17 @@ HRESULT GLDisplayDevice::BeginScene() {
   if (!m_Shared->host || !m_Shared->host->MakeCurrent()) return S_OK;
   if (m_Target->IsLost()) return DDERR_SURFACELOST;
   m_Shared->Collect();
+  // Index lists not drawn for a while belong to meshes that changed or went.
+  ++m_Frame;
+  const unsigned generation = m_Shared->Generation();
+  for (auto it = m_IndexCache.begin(); it != m_IndexCache.end();) {
+    if (m_Frame - it->second.lastFrame > 120) {
+      if (it->second.name && it->second.generation == generation) glDeleteBuffers(1, &it->second.name);
+      it = m_IndexCache.erase(it);
+    } else {
+      ++it;
+    }
+  }
   if (!m_Target->Bind()) return DDERR_SURFACELOST;
   glViewport(0, 0, static_cast<GLsizei>(m_Target->Width()), static_cast<GLsizei>(m_Target->Height()));
   m_Drawing = true;
@@ -779,10 +792,21 @@ HRESULT GLDisplayDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDisplayV
     case D3DPT_TRIANGLEFAN: mode = GL_TRIANGLE_FAN; break;
     default: return E_INVALIDARG;
   }
-  // Indices past the end of the buffer would read outside it.
+  // Indices past the end of the buffer would read outside it. The same pass
+  // gives the checksum that tells whether an uploaded copy is still good.
   const DWORD vertices = vb->GetDesc().dwNumVertices;
   unsigned short highest = 0;
-  for (DWORD i = 0; i < count; ++i) highest = std::max(highest, indices[i]);
+  uint64_t hash = 1469598103934665603ull ^ count;
+  DWORD i = 0;
+  for (; i + 4 <= count; i += 4) {
+    const unsigned short a = indices[i], b = indices[i + 1], c = indices[i + 2], d = indices[i + 3];
+    highest = std::max({highest, a, b, c, d});
+    hash = (hash ^ (uint64_t(a) | uint64_t(b) << 16 | uint64_t(c) << 32 | uint64_t(d) << 48)) * 1099511628211ull;
+  }
+  for (; i < count; ++i) {
+    highest = std::max(highest, indices[i]);
+    hash = (hash ^ indices[i]) * 1099511628211ull;
+  }
   if (highest >= vertices) return E_INVALIDARG;
   if (!m_Drawing || count == 0) return S_OK;
 
@@ -804,8 +828,23 @@ HRESULT GLDisplayDevice::DrawIndexedPrimitiveVB(D3DPRIMITIVETYPE type, IDisplayV
       glActiveTexture(GL_TEXTURE0 + s);
       glDisable(GL_TEXTURE_2D);
     }
+  IndexEntry& entry = m_IndexCache[indices];
+  const unsigned generation = m_Shared->Generation();
+  if (entry.name && entry.generation != generation) entry.name = 0;  // gone with the old context
+  if (!entry.name) {
+    glGenBuffers(1, &entry.name);
+    entry.generation = generation;
+    entry.count = 0;
+  }
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, entry.name);
+  if (entry.count != count || entry.hash != hash) {
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(count) * 2, indices, GL_STATIC_DRAW);
+    entry.count = count;
+    entry.hash = hash;
+  }
+  entry.lastFrame = m_Frame;
+  glDrawRangeElements(mode, 0, highest, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT, nullptr);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, 0);
-  glDrawRangeElements(mode, 0, highest, static_cast<GLsizei>(count), GL_UNSIGNED_SHORT, indices);
   glBindBuffer(GL_ARRAY_BUFFER, 0);
   return S_OK;
 }

@@ -208,6 +208,18 @@ class GLDisplayDevice : public IDisplayDevice {
   DWORD m_StageStates[D3DDP_MAXTEXCOORD][32] = {};
   const TextureImage* m_Textures[D3DDP_MAXTEXCOORD] = {};
   std::map<const TextureImage*, TextureEntry> m_TextureCache;
+  // Index lists uploaded into element buffers, by the address the caller
+  // passes them from, checked against their contents on every draw;
+  // entries unused for a while are given up.
+  struct IndexEntry {
+    unsigned name = 0;
+    DWORD count = 0;
+    uint64_t hash = 0;
+    unsigned generation = 0;
+    uint64_t lastFrame = 0;
+  };
+  std::map<const unsigned short*, IndexEntry> m_IndexCache;
+  uint64_t m_Frame = 0;
   D3DMATERIALHANDLE m_Background = 0;
   int m_TextureUploads = 0;
 };

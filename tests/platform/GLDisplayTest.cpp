@@ -193,7 +193,7 @@ TEST_F(GLDisplayTest, ATexturedQuadShowsItsTexturesColours) {
 
   ASSERT_EQ(device->BeginScene(), S_OK);
   ASSERT_EQ(device->Clear2(CRect(0, 0, 64, 64), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0), S_OK);
-  const unsigned short indices[6] = {0, 1, 2, 0, 2, 3};
+  unsigned short indices[6] = {0, 1, 2, 0, 2, 3};
   ASSERT_EQ(device->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vb.get(), indices, 6, 0), S_OK);
   ASSERT_EQ(device->EndScene(), S_OK);
   const unsigned short outside[3] = {0, 1, 4};
@@ -219,6 +219,17 @@ TEST_F(GLDisplayTest, ATexturedQuadShowsItsTexturesColours) {
   EXPECT_EQ(device->TextureUploads(), 2);
   ASSERT_EQ(device->ReadPixels(pixels, &w, &h), S_OK);
   EXPECT_EQ(at(16, 16), 0xFF00FFu);
+
+  // New indices in the same array are drawn, not the copy uploaded before:
+  // the second triangle now repeats the first, so the lower left stays clear.
+  indices[3] = 0, indices[4] = 1, indices[5] = 2;
+  ASSERT_EQ(device->BeginScene(), S_OK);
+  device->Clear2(CRect(0, 0, 64, 64), D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+  device->DrawIndexedPrimitiveVB(D3DPT_TRIANGLELIST, vb.get(), indices, 6, 0);
+  device->EndScene();
+  ASSERT_EQ(device->ReadPixels(pixels, &w, &h), S_OK);
+  EXPECT_EQ(at(8, 56), 0u);
+  EXPECT_EQ(at(56, 8), 0x00FF00u);
 }
 
 }  // namespace
