@@ -39,7 +39,10 @@ EglContext::~EglContext() {
   if (m_Display) {
     eglMakeCurrent(m_Display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (m_Context) eglDestroyContext(m_Display, m_Context);
-    eglTerminate(m_Display);
+    eglReleaseThread();
+    // The display stays initialised: terminating it unloads the driver,
+    // whose few process-long allocations would then count as leaks, and the
+    // next context on this display would load it all again.
   }
 }
 
