@@ -22,6 +22,8 @@
 #include "platform/Display.h"
 #include "platform/Host.h"
 #include "views/ActionTrackWindow.h"
+#include "platform/GLDisplay.h"
+#include "views/RenderWindow.h"
 #include "views/ViewPane.h"
 #include "views/ViewProperties.h"
 
@@ -35,6 +37,21 @@ class QtWindowAdapter : public CWnd {
 
  private:
   QWidget* m_Widget;
+};
+
+// An editing pane as a render window: frames come back as images.
+class PaneFrameWindow : public CWnd {
+ public:
+  explicit PaneFrameWindow(ViewPane* pane) : m_Pane(pane) {}
+  CRect GetClientRect() const override { return CRect(0, 0, m_Pane->width(), m_Pane->height()); }
+  bool TakesFrames() const override { return true; }
+  void ShowFrame(const uint32_t* pixels, int width, int height) override {
+    QImage image(reinterpret_cast<const uchar*>(pixels), width, height, width * 4, QImage::Format_RGB32);
+    m_Pane->SetRenderedImage(image.copy());
+  }
+
+ private:
+  ViewPane* m_Pane;
 };
 
 namespace {
@@ -78,7 +95,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
       if (m_FitPending) FitToScene();
     });
   }
-  m_Panes[3] = MakePlaceholderPane("Render");
+  m_Panes[3] = MakeRenderPane();
   for (int i = 0; i < 4; ++i) m_Columns[i < 2 ? 0 : 1]->addWidget(m_Panes[i]);
   // The splitter is fixed: the panes share the window in equal parts.
   for (QSplitter* splitter : {m_Rows, m_Columns[0], m_Columns[1]}) {
@@ -107,10 +124,34 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   resize(1024, 768);
   m_MainWnd = std::make_unique<QtWindowAdapter>(this);
   m_RenderWnd = std::make_unique<QtWindowAdapter>(m_Panes[3]);
+  // Said once: without OpenGL the program runs on, with no 3-D view.
+  if (!m_RenderView) statusBar()->addWidget(new QLabel("3-D view off: OpenGL is not available"));
+}
+
+QWidget* CMainFrame::MakeRenderPane() {
+  CSceneApp* app = CSceneApp::Get();
+  CRenderEngine* engine = app ? app->Engine() : nullptr;
+  auto* gl = engine ? dynamic_cast<GLDisplaySystem*>(engine->Display()) : nullptr;
+  if (!gl) return MakePlaceholderPane("Render");
+  CRenderViewLogic::Hooks hooks;
+  hooks.engine = [] { return CSceneApp::Get() ? CSceneApp::Get()->Engine() : nullptr; };
+  hooks.needUpdateAxes = [this] { SetNeedUpdateAxes(1); };
+  hooks.needUpdate = [this] { SetNeedUpdate(1); };
+  m_RenderView = new CRenderWindow(std::move(hooks));
+  gl->SetContextHost(m_RenderView);
+  engine->SetRenderView(&m_RenderView->Logic());
+  return m_RenderView;
 }
 
 CMainFrame::~CMainFrame() {
   if (m_Splash) m_Splash->close();
+  // The engine may outlive the view that gives it its context.
+  if (CSceneApp* app = CSceneApp::Get(); m_RenderView && app && app->Engine()) {
+    for (auto& window : m_PaneWnds)
+      if (window) app->Engine()->Release_RenderEngine(window.get());
+    if (auto* gl = dynamic_cast<GLDisplaySystem*>(app->Engine()->Display())) gl->SetContextHost(nullptr);
+    app->Engine()->SetRenderView(nullptr);
+  }
   // The panes are destroyed with the child widgets, after this frame.
   for (ViewPane* pane : m_EditPanes)
     if (pane) pane->View().DetachFrame();
@@ -194,7 +235,10 @@ void CMainFrame::ShowMaximized() {
   update();
 }
 
-CWnd* CMainFrame::RenderViewWindow() { return m_RenderWnd.get(); }
+CWnd* CMainFrame::RenderViewWindow() {
+  if (m_RenderView) return m_RenderView;
+  return m_RenderWnd.get();
+}
 CWnd* CMainFrame::MainWindow() { return m_MainWnd.get(); }
 
 void CMainFrame::Tile() {
@@ -279,8 +323,10 @@ int CMainFrame::PaneViewType(int pane) {
   return (pane >= 0 && pane < VIEW_PANE_COUNT && m_Views[pane]) ? m_Views[pane]->GetViewType() : -1;
 }
 
-void CMainFrame::ActiveObjectChanged(CMeshObject*) {
+void CMainFrame::ActiveObjectChanged(CMeshObject* mesh) {
   if (m_Caption) m_Caption->Update();
+  // The render view turns and moves the active mesh.
+  if (m_RenderView) m_RenderView->SetTrackObject(mesh);
 }
 
 // ---------------------------------------------------------------------------
@@ -429,8 +475,39 @@ void CMainFrame::OnPaneCommand(int id) {
     app->SetHiddenFaces(type, app->GetHiddenFaces(type) ? 0 : 1);
     SetNeedUpdate(1);
   }
-  // Render Objects hands the pane to its display device, which the panes
-  // do not have yet: the command stays disabled.
+  if (id == ID_RENDER_OBJECTS) ToggleRenderObjects();
+}
+
+void CMainFrame::ToggleRenderObjects() {
+  CSceneApp* app = CSceneApp::Get();
+  CRenderEngine* engine = app ? app->Engine() : nullptr;
+  if (!engine || !m_RenderView || !m_ActiveView) return;
+  int index = -1;
+  for (int i = 0; i < VIEW_PANE_COUNT; ++i)
+    if (m_EditPanes[i] && &m_EditPanes[i]->View() == m_ActiveView) index = i;
+  if (index < 0) return;
+  if (!m_PaneWnds[index]) m_PaneWnds[index] = std::make_unique<PaneFrameWindow>(m_EditPanes[index]);
+  CWnd* window = m_PaneWnds[index].get();
+  CWindowDirectXDevice* record = engine->GetWindowDirectXDevice(window);
+  if (!record) {
+    if (FAILED(engine->Init_RenderEngine(window))) return;
+    record = engine->GetWindowDirectXDevice(window);
+    if (!record) return;
+    ViewPane* pane = m_EditPanes[index];
+    connect(pane, &ViewPane::resized, this, [this, window] {
+      CSceneApp* a = CSceneApp::Get();
+      CRenderEngine* e = a ? a->Engine() : nullptr;
+      if (e && e->GetWindowDirectXDevice(window)) {
+        e->RebuildRenderOutputWindow(window, 0);
+        RenderOnce();
+      }
+    });
+  }
+  const bool on = record->m_RenderEnabled == 0;
+  record->m_RenderEnabled = on ? 1 : 0;
+  m_ActiveView->SetDraw3DEnv(on ? 1 : 0);
+  RenderOnce();
+  m_EditPanes[index]->Redraw();
 }
 
 bool CMainFrame::IsPaneCommandChecked(int id) {
@@ -444,7 +521,7 @@ bool CMainFrame::IsPaneCommandChecked(int id) {
 }
 
 bool CMainFrame::IsPaneCommandEnabled(int id) {
-  if (id == ID_RENDER_OBJECTS) return false;
+  if (id == ID_RENDER_OBJECTS) return m_RenderView && m_ActiveView;
   return TypeOfCommand(id) < 0 || m_ActiveView != nullptr;
 }
 

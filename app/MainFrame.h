@@ -24,6 +24,8 @@ class QMenu;
 class QProgressBar;
 class QSplitter;
 class QtWindowAdapter;
+class CRenderWindow;
+class PaneFrameWindow;
 class ViewPane;
 
 class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
@@ -58,6 +60,8 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   QDialog* IntroDialog() const { return m_IntroDialog; }
   QSplashScreen* Splash() const { return m_Splash; }
   const QStringList& RecentFiles() const { return m_RecentFiles; }
+  // The rendered 3-D pane (null when the 3-D view is off).
+  CRenderWindow* RenderView() const { return m_RenderView; }
   // How often each pane was asked to redraw.
   int RedrawCount(int view) const { return (view >= 0 && view < 4) ? m_Redraws[view] : 0; }
 
@@ -148,6 +152,14 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   QProgressBar* m_Progress = nullptr;
   std::unique_ptr<QtWindowAdapter> m_MainWnd;
   std::unique_ptr<QtWindowAdapter> m_RenderWnd;
+  // The fourth pane: the OpenGL view, or a placeholder when the engine has
+  // no OpenGL display.
+  QWidget* MakeRenderPane();
+  CRenderWindow* m_RenderView = nullptr;
+  // Render Objects: the active editing pane shows the scene rendered
+  // off-screen through its own window record, or its drawing again.
+  void ToggleRenderObjects();
+  std::unique_ptr<PaneFrameWindow> m_PaneWnds[VIEW_PANE_COUNT];
   QPointer<QSplashScreen> m_Splash;
   QPointer<QDialog> m_TipDialog;
   QPointer<QDialog> m_IntroDialog;

@@ -514,6 +514,12 @@ void CSceneApp::SetActiveTextureFromEngine(CFrameObject* texture) {
   SetActiveTexture(dynamic_cast<CTexture*>(texture));
 }
 
+bool CSceneApp::GetLoadedObjects(std::vector<CFrameObject*>& meshes) {
+  for (SimpleNode<CMeshObject>* n = m_LoadedObjects.Head(); n; n = n->Next())
+    if (n->Node()) meshes.push_back(n->Node());
+  return true;
+}
+
 void CSceneApp::RemoveLoadedMesh(CFrameObject* item) {
   auto* mesh = dynamic_cast<CMeshObject*>(item);
   if (!mesh) return;

@@ -197,6 +197,7 @@ class CSceneApp : public IHost {
   void SetActiveObjectFromEngine(CFrameObject* mesh) override;
   void SetActiveTextureFromEngine(CFrameObject* texture) override;
   void RemoveLoadedMesh(CFrameObject* mesh) override;
+  bool GetLoadedObjects(std::vector<CFrameObject*>& meshes) override;
 
  private:
   void ReadSettings();

@@ -13,6 +13,7 @@
 #include "app/QtSettingsStore.h"
 #include "app/SceneApp.h"
 #include "app/WelcomeText.h"
+#include "views/RenderWindow.h"
 
 int main(int argc, char** argv) {
   // --help, --version, --info and --convert run without a display: no
@@ -46,6 +47,14 @@ int main(int argc, char** argv) {
 
   QtSettingsStore settings(QtSettingsStore::DefaultPath());
   CSceneApp theApp(settings);
+  // The 3-D view draws with OpenGL where the display offers it; elsewhere
+  // the program runs on the null device and the frame says the view is off.
+  theApp.SetDisplayFactory([]() -> std::unique_ptr<IDisplaySystem> {
+    QString problem;
+    auto system = CreateWidgetDisplaySystem(&problem);
+    if (!system) std::fprintf(stderr, "Orvane: 3-D view off: %s\n", problem.toLocal8Bit().constData());
+    return system;
+  });
   theApp.SetDataDirectories(DataDirectories(QCoreApplication::applicationDirPath().toStdString()));
 
   // The frame outlives the shutdown sequence: the engine renders into it.

@@ -184,7 +184,9 @@ LONG CMaterial::Set() {
 
 LONG CMaterial::SetAsCurrent() {
   if (m_Handle == 0) return E_FAIL;
-  IDisplayDevice* device = Device();
+  // The material lives on the first window's device; the window being
+  // drawn takes its handle.
+  IDisplayDevice* device = m_Engine ? m_Engine->DrawingDevice() : nullptr;
   if (!device) return E_FAIL;
   HRESULT hr = device->SetLightState(D3DLIGHTSTATE_COLORVERTEX, 0);
   if (FAILED(hr)) {
@@ -211,6 +213,7 @@ LONG CMaterial::SetAsBackground() {
   m_Material.dwRampSize = 1;
   HRESULT hr = Set();
   if (FAILED(hr)) return hr;  // Set has reported it
+  if (IDisplayDevice* drawing = m_Engine->DrawingDevice()) device = drawing;
   hr = device->SetBackground(m_Handle);
   if (FAILED(hr)) {
     ReportFailure(hr);

@@ -1746,11 +1746,7 @@ DWORD AlphaReference(float value) {
 
 }  // namespace
 
-IDisplayDevice* CMeshObject::RenderDevice() {
-  if (!m_Engine) return nullptr;
-  CWindowDirectXDevice* first = m_Engine->FirstWindow();
-  return first ? first->m_Device.get() : nullptr;
-}
+IDisplayDevice* CMeshObject::RenderDevice() { return m_Engine ? m_Engine->DrawingDevice() : nullptr; }
 
 void CMeshObject::ReportDeviceFailure(HRESULT hr) {
   if (m_Engine) m_Engine->ReportError(hr, "");

@@ -54,21 +54,11 @@ CRenderEngine::CRenderEngine(DWORD flags, std::unique_ptr<IDisplaySystem> displa
   // that the editing views work before (or without) a render window.
   ComputeIsometricMatrices();
 
-  std::vector<DisplayDeviceDesc> devices;
-  HRESULT hr = m_Display->EnumerateDevices(devices);
-  if (FAILED(hr) || devices.empty()) return;  // no device to choose: no display objects
-  for (const DisplayDeviceDesc& d : devices) m_Devices.AddBottom(new CDeviceInfo(d.driverName, d.description, d.hardware));
-
-  // Full-screen operation (flag bit 0) prefers a hardware device; windowed
-  // operation takes the first device.
-  const DisplayDeviceDesc* chosen = &devices.front();
-  if (m_Flags & 0x1)
-    for (const DisplayDeviceDesc& d : devices)
-      if (d.hardware) {
-        chosen = &d;
-        break;
-      }
-  hr = m_Display->Open(*chosen);
+  EnumD3DDevices();
+  // No device with the primary display's identifier, or none with a
+  // driver: the engine runs without display objects.
+  if (FAILED(ChooseDevice()) || !m_CurrentDevice) return;
+  HRESULT hr = m_Display->Open(m_CurrentDevice->GetDesc());
   if (FAILED(hr)) {
     ReportError(hr, "");
     return;
@@ -101,9 +91,11 @@ void CRenderEngine::ReleaseWindows() {
     m_Windows = w->m_Next;
     w->m_Cameras.Clean();
     w->m_CurrentCamera = -1;
-    w->m_Device.reset();
+    ReleaseWindowOutput(w);
     delete w;
   }
+  m_Primary.reset();
+  m_Clipper.reset();
 }
 
 // ---------------------------------------------------------------------------
@@ -511,67 +503,6 @@ void CRenderEngine::CheckNames() {
 // ---------------------------------------------------------------------------
 // Render windows
 
-HRESULT CRenderEngine::Init_RenderEngine(CWnd* window) {
-  if (!window || !m_DisplayOpen) return E_FAIL;
-  std::unique_ptr<IDisplayDevice> device;
-  HRESULT hr = m_Display->CreateDevice(window, device);
-  if (FAILED(hr)) {
-    ReportError(hr, "");
-    return hr;
-  }
-  auto* record = new CWindowDirectXDevice;
-  record->m_Window = window;
-  record->m_Device = std::move(device);
-  bool first = m_Windows == nullptr;
-  CWindowDirectXDevice** tail = &m_Windows;
-  while (*tail) tail = &(*tail)->m_Next;
-  *tail = record;
-  ComputeIsometricMatrices();
-  // Lights made before the first viewport existed are attached now.
-  if (first) RecreateLights();
-  if (!CreateCamera(window)) return E_FAIL;
-
-  if (first && !m_DefaultObjectMaterial) {
-    CMaterial* material = CreateMaterial();
-    if (!material) return E_FAIL;
-    material->SetLogUndoAction(FALSE);
-    material->SetName("Object_Default");
-    material->SetPower(10.0f);
-    material->SetLogUndoAction(TRUE);
-    material->AddRef();  // the engine's own reference
-    m_DefaultObjectMaterial = material;
-  }
-  if (first && !m_Background) {
-    CTexture* background = CreateTexture();
-    if (!background) return E_FAIL;
-    background->SetLogUndoAction(FALSE);
-    background->SetDiffuse(0, 0, 0);
-    background->SetName("Background");
-    background->SetLogUndoAction(TRUE);
-    m_Background = background;
-  }
-  return S_OK;
-}
-
-HRESULT CRenderEngine::Release_RenderEngine(CWnd* window) {
-  for (CWindowDirectXDevice** link = &m_Windows; *link; link = &(*link)->m_Next) {
-    if ((*link)->m_Window != window) continue;
-    CWindowDirectXDevice* record = *link;
-    bool first = record == m_Windows;
-    // The lights hang on the first viewport: take them off before it goes.
-    if (first)
-      for (SimpleNode<CLight>* n = m_Lights.Head(); n; n = n->Next())
-        if (n->Node()) n->Node()->RemoveFromViewport();
-    ReleaseAllCameras(window);
-    *link = record->m_Next;
-    record->m_Device.reset();
-    delete record;
-    if (first && m_Windows) RecreateLights();
-    return S_OK;
-  }
-  return E_FAIL;
-}
-
 // ---------------------------------------------------------------------------
 // Progress and errors
 
@@ -728,6 +659,13 @@ void CRenderEngine::SetScrollPos(const D3DVECTOR& p) {
 // Render windows and their cameras
 
 IDisplayDevice* CRenderEngine::ViewPort(int index) {
+  int i = 0;
+  for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next, ++i)
+    if (i == index) return w->m_Viewport ? w->m_Device.get() : nullptr;
+  return nullptr;
+}
+
+IDisplayDevice* CRenderEngine::RenderDevice(int index) {
   int i = 0;
   for (CWindowDirectXDevice* w = m_Windows; w; w = w->m_Next, ++i)
     if (i == index) return w->m_Device.get();

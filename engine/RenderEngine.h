@@ -35,15 +35,27 @@ class Progress_Window {
   bool m_Visible = false;
 };
 
-// One render output window with its device and cameras.
+// One render output window with its device, viewport, surfaces and cameras.
 struct CWindowDirectXDevice {
   CWnd* m_Window = nullptr;
   std::unique_ptr<IDisplayDevice> m_Device;
+  bool m_Viewport = false;  // the device's viewport exists
+  std::shared_ptr<IDisplaySurface> m_RenderTarget;
+  std::shared_ptr<IDisplaySurface> m_ZBuffer;
   SimpleList<Camera> m_Cameras;
   int m_CurrentCamera = -1;  // -1: no current camera
-  int m_Flag1 = 0;
-  int m_Flag2 = 0;
+  int m_RenderEnabled = 0;   // 1: Render draws this window
+  int m_FogWindow = 0;       // 1: fog may be applied here
+  CRect m_OutputRect;        // the client area the output was built for
   CWindowDirectXDevice* m_Next = nullptr;
+};
+
+// What the first render window is asked to do by the engine (the render
+// view's timer); the application's view installs itself.
+class IRenderView {
+ public:
+  virtual ~IRenderView() = default;
+  virtual int StopTimer() = 0;
 };
 
 enum class EngineRunState { Stopped, Running, Paused };
@@ -123,16 +135,77 @@ class CRenderEngine {
   CString GenerateUniqueName();
   void CheckNames();
 
-  // --- render windows -------------------------------------------------------
+  // --- render windows (RenderWindows.cpp) -------------------------------------
   // Attaches a render window and makes its device. The first window also
   // brings the default object material and the background texture.
   HRESULT Init_RenderEngine(CWnd* window);
   HRESULT Release_RenderEngine(CWnd* window);
+  // Makes the window's surfaces, device and viewport again (after a resize
+  // or a change of device); `rebuildAll` re-creates every material, texture
+  // and light on the new device as well.
+  HRESULT RebuildRenderOutputWindow(CWnd* window, int rebuildAll);
+  HRESULT UpdateViewport(CWnd* window);
+  HRESULT CreateWindowIndependantStuff();
+  HRESULT ReleaseWindowIndependantStuff();
+  HRESULT ClearSurfaces();
+  HRESULT RestoreSurfaces();
+  // Draws a frame into every enabled window; 0 when paused, stopped or
+  // already drawing.
+  HRESULT Render();
   CWindowDirectXDevice* FirstWindow() { return m_Windows; }
+  // The device items draw through: the window's whose frame is being drawn,
+  // else the first window's (null without one).
+  IDisplayDevice* DrawingDevice() {
+    if (m_DrawingWindow) return m_DrawingWindow->m_Device.get();
+    return m_Windows ? m_Windows->m_Device.get() : nullptr;
+  }
+  CWindowDirectXDevice* GetWindowDirectXDevice(CWnd* window) { return FindWindowRecord(window); }
   // The device (with its viewport) of the index-th render window, or null.
   IDisplayDevice* ViewPort(int index);
+  IDisplayDevice* RenderDevice(int index);
   // The index-th window of the window list (counting from 0), or null.
   CWnd* GetWindow(int index);
+  CWnd* GetRenderWindow(int index) { return GetWindow(index); }
+  // The output rectangle of the first window (each window keeps its own).
+  const CRect& GetOutputRect() const { return m_OutputRect; }
+  IDisplaySurface* GetPrimarySurface() { return m_Primary.get(); }
+  IDisplayClipper* GetClipper() { return m_Clipper.get(); }
+  // The render view whose timer a failing frame stops (may be null).
+  void SetRenderView(IRenderView* view) { m_RenderView = view; }
+  int GetTimerFrame() const { return m_TimerFrame; }
+  void SetTimerFrame(int on) { m_TimerFrame = on; }
+  bool IsRendering() const { return m_RenderGuard != 0; }
+  // Fog colour 0xFF000000 | r << 16 | g << 8 | b.
+  void SetFogColor(unsigned char r, unsigned char g, unsigned char b) {
+    m_FogColor = 0xFF000000u | (DWORD(r) << 16) | (DWORD(g) << 8) | DWORD(b);
+  }
+
+  // --- devices (RenderDevices.cpp) ---------------------------------------------
+  HRESULT EnumD3DDevices();
+  HRESULT EnumD3DDrivers(CDeviceInfo* device);
+  HRESULT EnumDisplayModes(CDeviceInfo* device);
+  HRESULT ChooseDevice();
+  HRESULT ValidateDriver(CDeviceInfo* device, CDriverInfo* driver, int bitDepth, int width, int height);
+  // Index forms: a negative index is 0; past the last device, null.
+  CDeviceInfo* Get_DeviceInfo(int index);
+  CString Get_DeviceName(int index);
+  CDeviceInfo* Get_DeviceCurrent() { return m_CurrentDevice; }
+  CDeviceInfo* Get_PrimaryDevice() { return m_PrimaryDevice; }
+  void Set_DeviceCurrent(int index);
+  void Set_DeviceCurrent(CDeviceInfo* device) { m_CurrentDevice = device; }
+  int Get_DeviceCount() { return static_cast<int>(m_Devices.Count()); }
+  HRESULT CheckTextureFormat(DWORD bitDepth, DDPIXELFORMAT* out);
+  HRESULT Get_AvailableVidMem(DWORD* total, DWORD* free, DWORD caps);
+  HRESULT GetDirectXVersion(DWORD* version, CString& system);
+  // No video ports or capture drivers here: DDERR_NOTFOUND.
+  HRESULT EnumVideoDrivers();
+  HRESULT CheckVideoDrivers() { return 0; }
+  int Get_VideoDriverCount() const { return m_VideoDriverCount; }
+  static DWORD BitDepthToFlags(DWORD depth);
+  static DWORD FlagsToBitDepth(DWORD flags);
+  static bool IsPalettized(const DDPIXELFORMAT* format);
+  // Full-screen operation is not offered: E_NOTIMPL.
+  HRESULT RestoreFullscreenMode() { return E_NOTIMPL; }
 
   // --- cameras ----------------------------------------------------------------
   // Each operation comes addressed by the window or by its position in the
@@ -358,10 +431,27 @@ class CRenderEngine {
   // Merge; true in *released when the emptied source was released.
   void MergeObjects(CMeshObject* destination, CMeshObject* source, int kind, bool* released);
 
+  // The record's device and viewport, depth buffer and render target go.
+  void ReleaseWindowOutput(CWindowDirectXDevice* record);
+  HRESULT CreateDeviceForWindow(CWindowDirectXDevice* record);
+  void StopRenderTimer();
+  // One window's frame; a negative result ends Render.
+  HRESULT RenderWindow(CWindowDirectXDevice* record);
+  void RenderPass(int alphaPass);
+
   DWORD m_Flags;
   std::unique_ptr<IDisplaySystem> m_Display;
   bool m_DisplayOpen = false;
   CWindowDirectXDevice* m_Windows = nullptr;
+  CDeviceInfo* m_CurrentDevice = nullptr;
+  CDeviceInfo* m_PrimaryDevice = nullptr;
+  std::shared_ptr<IDisplaySurface> m_Primary;
+  std::shared_ptr<IDisplayClipper> m_Clipper;
+  CRect m_OutputRect;
+  IRenderView* m_RenderView = nullptr;
+  int m_TimerFrame = 0;
+  int m_RenderGuard = 0;
+  CWindowDirectXDevice* m_DrawingWindow = nullptr;
   int m_VideoDriverCount = 0;
 
   SimpleList<CDeviceInfo> m_Devices;

@@ -38,21 +38,21 @@ int LightId(const IDisplayLight* light) {
 }
 }  // namespace
 
-HRESULT NullDisplayDevice::Clear(D3DCOLOR colour) {
-  m_Log->calls.push_back(StrFormat("Clear %08x", colour));
-  return S_OK;
+HRESULT NullDisplayDevice::Clear(D3DCOLOR colour) { return Record(StrFormat("Clear %08x", colour)); }
+HRESULT NullDisplayDevice::BeginScene() { return Record("BeginScene"); }
+HRESULT NullDisplayDevice::EndScene() { return Record("EndScene"); }
+HRESULT NullDisplayDevice::Present() { return Record("Present"); }
+HRESULT NullDisplayDevice::AddViewport() { return Record("AddViewport"); }
+HRESULT NullDisplayDevice::SetViewport2(const D3DVIEWPORT2& v) {
+  HRESULT hr = Record(StrFormat("SetViewport2 %u %u %u %u %g %g %g %g %g %g", v.dwX, v.dwY, v.dwWidth, v.dwHeight,
+                                v.dvClipX, v.dvClipY, v.dvClipWidth, v.dvClipHeight, v.dvMinZ, v.dvMaxZ));
+  if (SUCCEEDED(hr)) m_Viewport = v;
+  return hr;
 }
-HRESULT NullDisplayDevice::BeginScene() {
-  m_Log->calls.push_back("BeginScene");
-  return S_OK;
-}
-HRESULT NullDisplayDevice::EndScene() {
-  m_Log->calls.push_back("EndScene");
-  return S_OK;
-}
-HRESULT NullDisplayDevice::Present() {
-  m_Log->calls.push_back("Present");
-  return S_OK;
+HRESULT NullDisplayDevice::SetCurrentViewport() { return Record("SetCurrentViewport"); }
+HRESULT NullDisplayDevice::Clear2(const CRect& r, DWORD flags, D3DCOLOR colour, float z, DWORD stencil) {
+  return Record(StrFormat("Clear2 %d %d %d %d %u %08x %g %u", static_cast<int>(r.left), static_cast<int>(r.top),
+                          static_cast<int>(r.right), static_cast<int>(r.bottom), flags, colour, z, stencil));
 }
 
 HRESULT NullDisplayDevice::AddLight(const std::shared_ptr<IDisplayLight>& light) {
@@ -240,12 +240,176 @@ DWORD NullDisplayDevice::TextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE
   return it == m_StageStates.end() ? 0 : it->second;
 }
 
-NullDisplaySystem::NullDisplaySystem(int deviceCount) : m_DeviceCount(deviceCount) {}
+// ---------------------------------------------------------------------------
+// Surfaces and clippers of the null back end
+
+NullDisplaySurface::NullDisplaySurface(std::shared_ptr<DisplayCallLog> log, const DisplaySurfaceDesc& desc, int id)
+    : m_Log(std::move(log)), m_Desc(desc), m_Id(id) {}
+
+NullDisplaySurface::~NullDisplaySurface() { m_Log->calls.push_back(StrFormat("ReleaseSurface #%d", m_Id)); }
+
+bool NullDisplaySurface::IsLost() const { return m_Lost; }
+
+HRESULT NullDisplaySurface::Restore() {
+  m_Log->calls.push_back(StrFormat("Restore #%d", m_Id));
+  HRESULT hr = m_Log->Outcome("Restore");
+  if (SUCCEEDED(hr)) m_Lost = false;
+  return hr;
+}
+
+HRESULT NullDisplaySurface::ColorFill(D3DCOLOR colour) {
+  m_Log->calls.push_back(StrFormat("ColorFill #%d %08x", m_Id, colour));
+  return m_Log->Outcome("ColorFill");
+}
+
+HRESULT NullDisplaySurface::AddAttachedSurface(const std::shared_ptr<IDisplaySurface>& surface) {
+  auto* other = dynamic_cast<NullDisplaySurface*>(surface.get());
+  m_Log->calls.push_back(StrFormat("AddAttachedSurface #%d #%d", m_Id, other ? other->Id() : 0));
+  HRESULT hr = m_Log->Outcome("AddAttachedSurface");
+  if (FAILED(hr)) return hr;
+  if (!surface || m_Attached) return E_INVALIDARG;
+  m_Attached = surface;
+  return S_OK;
+}
+
+HRESULT NullDisplaySurface::DeleteAttachedSurface(const IDisplaySurface* surface) {
+  auto* other = dynamic_cast<const NullDisplaySurface*>(surface);
+  m_Log->calls.push_back(StrFormat("DeleteAttachedSurface #%d #%d", m_Id, other ? other->Id() : 0));
+  if (!surface || m_Attached.get() != surface) return E_INVALIDARG;
+  m_Attached.reset();
+  return S_OK;
+}
+
+HRESULT NullDisplaySurface::SetClipper(const std::shared_ptr<IDisplayClipper>& clipper) {
+  m_Log->calls.push_back(StrFormat("SetClipper #%d", m_Id));
+  m_Clipper = clipper;
+  return S_OK;
+}
+
+NullDisplayClipper::~NullDisplayClipper() { m_Log->calls.push_back(StrFormat("ReleaseClipper #%d", m_Id)); }
+
+HRESULT NullDisplayClipper::SetHWnd(CWnd* window) {
+  m_Log->calls.push_back(StrFormat("SetHWnd #%d", m_Id));
+  HRESULT hr = m_Log->Outcome("SetHWnd");
+  if (SUCCEEDED(hr)) m_Window = window;
+  return hr;
+}
+
+CString DriverKindName(const GUID& guid) {
+  if (guid == IID_IDirect3DHALDevice) return "HAL";
+  if (guid == IID_IDirect3DRGBDevice) return "RGB";
+  if (guid == IID_IDirect3DMMXDevice) return "MMX";
+  if (guid == IID_IDirect3DRampDevice) return "Ramp";
+  return "other";
+}
+
+// ---------------------------------------------------------------------------
+// The null display system
+
+NullDisplaySystem::NullDisplaySystem(int deviceCount) {
+  for (int i = 0; i < deviceCount; ++i) {
+    NullDeviceConfig device;
+    device.desc.driverName = i == 0 ? CString("Null") : StrFormat("Null %d", i + 1);
+    device.desc.description = "Recording null device";
+    device.desc.guid.Data1 = static_cast<uint32_t>(i);
+    DisplayDriverDesc driver;
+    driver.guid = IID_IDirect3DRGBDevice;
+    driver.name = "RGB Emulation";
+    driver.emulationColorModel = D3DCOLOR_RGB;
+    DDPIXELFORMAT depth;
+    depth.dwFlags = DDPF_ZBUFFER;
+    depth.dwRGBBitCount = 16;
+    driver.depthFormats.push_back(depth);
+    device.drivers.push_back(driver);
+    device.modes.push_back({1024, 768, 32, 60});
+    m_Devices.push_back(device);
+  }
+  DDPIXELFORMAT rgb16;
+  rgb16.dwFlags = DDPF_RGB;
+  rgb16.dwRGBBitCount = 16;
+  rgb16.dwRBitMask = 0xF800;
+  rgb16.dwGBitMask = 0x07E0;
+  rgb16.dwBBitMask = 0x001F;
+  DDPIXELFORMAT rgb32;
+  rgb32.dwFlags = DDPF_RGB;
+  rgb32.dwRGBBitCount = 32;
+  rgb32.dwRBitMask = 0xFF0000;
+  rgb32.dwGBitMask = 0xFF00;
+  rgb32.dwBBitMask = 0xFF;
+  m_TextureFormats = {rgb16, rgb32};
+}
 
 HRESULT NullDisplaySystem::EnumerateDevices(std::vector<DisplayDeviceDesc>& devices) {
   m_Log->calls.push_back("EnumerateDevices");
-  for (int i = 0; i < m_DeviceCount; ++i)
-    devices.push_back({i == 0 ? CString("Null") : StrFormat("Null %d", i + 1), "Recording null device", false});
+  for (const NullDeviceConfig& d : m_Devices) devices.push_back(d.desc);
+  return S_OK;
+}
+
+HRESULT NullDisplaySystem::EnumerateDrivers(const DisplayDeviceDesc& device, std::vector<DisplayDriverDesc>& drivers) {
+  for (const NullDeviceConfig& d : m_Devices)
+    if (d.desc.guid == device.guid) drivers = d.drivers;
+  return m_Log->Outcome("EnumerateDrivers");
+}
+
+HRESULT NullDisplaySystem::EnumerateModes(const DisplayDeviceDesc& device, std::vector<DisplayModeDesc>& modes) {
+  for (const NullDeviceConfig& d : m_Devices)
+    if (d.desc.guid == device.guid) modes = d.modes;
+  return S_OK;
+}
+
+HRESULT NullDisplaySystem::EnumerateTextureFormats(std::vector<DDPIXELFORMAT>& formats) {
+  formats = m_TextureFormats;
+  return S_OK;
+}
+
+void NullDisplaySystem::GetDisplayMetrics(int* bitsPerPixel, int* width, int* height) {
+  *bitsPerPixel = displayBits;
+  *width = displayWidth;
+  *height = displayHeight;
+}
+
+HRESULT NullDisplaySystem::SetCooperativeLevel(CWnd* window, DWORD flags) {
+  m_Log->calls.push_back(StrFormat("SetCooperativeLevel %x", flags));
+  return m_Log->Outcome("SetCooperativeLevel");
+}
+
+HRESULT NullDisplaySystem::CreateSurface(const DisplaySurfaceDesc& desc, std::shared_ptr<IDisplaySurface>& surface) {
+  const int id = m_SurfacesMade + 1;
+  m_Log->calls.push_back(StrFormat("CreateSurface #%d caps %x %ux%u", id, desc.caps, desc.width, desc.height));
+  HRESULT hr = m_Log->Outcome(StrFormat("CreateSurface caps %x", desc.caps));
+  if (FAILED(hr)) return hr;
+  m_SurfacesMade = id;
+  auto made = std::make_shared<NullDisplaySurface>(m_Log, desc, id);
+  m_Surfaces.push_back(made);
+  surface = made;
+  return S_OK;
+}
+
+void NullDisplaySystem::LoseSurfaces() {
+  for (auto& weak : m_Surfaces)
+    if (auto s = weak.lock()) s->Lose();
+}
+
+HRESULT NullDisplaySystem::CreateClipper(std::shared_ptr<IDisplayClipper>& clipper) {
+  const int id = m_ClippersMade + 1;
+  m_Log->calls.push_back(StrFormat("CreateClipper #%d", id));
+  HRESULT hr = m_Log->Outcome("CreateClipper");
+  if (FAILED(hr)) return hr;
+  m_ClippersMade = id;
+  clipper = std::make_shared<NullDisplayClipper>(m_Log, id);
+  return S_OK;
+}
+
+HRESULT NullDisplaySystem::CreateRenderDevice(CWnd* window, const GUID& driver,
+                                              const std::shared_ptr<IDisplaySurface>& renderTarget,
+                                              std::unique_ptr<IDisplayDevice>& device) {
+  auto* target = dynamic_cast<NullDisplaySurface*>(renderTarget.get());
+  const CString line = StrFormat("CreateRenderDevice %s #%d", DriverKindName(driver).c_str(), target ? target->Id() : 0);
+  HRESULT hr = m_Log->Record("CreateRenderDevice", line);
+  if (SUCCEEDED(hr)) hr = m_Log->Outcome(line);
+  if (FAILED(hr)) return hr;
+  if (!window) return E_INVALIDARG;
+  device = std::make_unique<NullDisplayDevice>(m_Log);
   return S_OK;
 }
 

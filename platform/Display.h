@@ -11,6 +11,7 @@
 #include "platform/CString.h"
 #include "platform/D3DTextureTypes.h"
 #include "platform/D3DTypes.h"
+#include "platform/DisplayDevices.h"
 #include "platform/WinTypes.h"
 
 // The image a texture stage samples (the texture's device surface).
@@ -30,13 +31,20 @@ enum D3DPRIMITIVETYPE : int32_t {
 // The render states the engine sets.
 enum D3DRENDERSTATETYPE : int32_t {
   D3DRENDERSTATE_TEXTUREPERSPECTIVE = 4,
+  D3DRENDERSTATE_ZENABLE = 7,
   D3DRENDERSTATE_FILLMODE = 8,
   D3DRENDERSTATE_SHADEMODE = 9,
   D3DRENDERSTATE_SRCBLEND = 19,
   D3DRENDERSTATE_DESTBLEND = 20,
+  D3DRENDERSTATE_CULLMODE = 22,
+  D3DRENDERSTATE_ZFUNC = 23,
   D3DRENDERSTATE_ALPHAREF = 24,
   D3DRENDERSTATE_ALPHAFUNC = 25,
+  D3DRENDERSTATE_DITHERENABLE = 26,
   D3DRENDERSTATE_ALPHABLENDENABLE = 27,
+  D3DRENDERSTATE_FOGENABLE = 28,
+  D3DRENDERSTATE_SPECULARENABLE = 29,
+  D3DRENDERSTATE_FOGCOLOR = 34,
   D3DRENDERSTATE_WRAP0 = 128,  // WRAP0 + stage, up to WRAP7
 };
 
@@ -102,12 +110,18 @@ class CWnd {
  public:
   virtual ~CWnd() = default;
   virtual CRect GetClientRect() const = 0;
+  // A window that shows its frames as an image of its own (an editing pane
+  // showing the rendered scene) rather than on the screen: the device hands
+  // it each presented frame, 0xAARRGGBB pixels with the top row first.
+  virtual bool TakesFrames() const { return false; }
+  virtual void ShowFrame(const uint32_t* /*pixels*/, int /*width*/, int /*height*/) {}
 };
 
 struct DisplayDeviceDesc {
   CString driverName;
   CString description;
   bool hardware = false;
+  GUID guid;  // all zero for the primary display driver
 };
 
 // A light of the display layer (the immediate-mode light object): it holds
@@ -126,7 +140,19 @@ class IDisplayDevice {
   virtual HRESULT Clear(D3DCOLOR colour) = 0;
   virtual HRESULT BeginScene() = 0;
   virtual HRESULT EndScene() = 0;
+  // Copies the rendered frame into the window (the blit to the primary
+  // surface of the original).
   virtual HRESULT Present() = 0;
+  // The viewport: made and added once per device, then given its area and
+  // clip volume and made current.
+  virtual HRESULT AddViewport() { return S_OK; }
+  virtual HRESULT SetViewport2(const D3DVIEWPORT2& /*viewport*/) { return S_OK; }
+  virtual HRESULT SetCurrentViewport() { return S_OK; }
+  // Clears one rectangle of the render target and depth buffer (flags
+  // D3DCLEAR_TARGET and D3DCLEAR_ZBUFFER).
+  virtual HRESULT Clear2(const CRect& rect, DWORD flags, D3DCOLOR colour, float z, DWORD stencil) {
+    return (flags & D3DCLEAR_TARGET) ? Clear(colour) : S_OK;
+  }
 
   // Lights attached to the viewport. The viewport keeps the light alive while
   // attached; attaching a light twice, or deleting one that is not attached,
@@ -172,6 +198,39 @@ class IDisplaySystem {
   virtual HRESULT CreateDevice(CWnd* window, std::unique_ptr<IDisplayDevice>& device) = 0;
   // A new light, not yet attached to any viewport (needs an open system).
   virtual HRESULT CreateLight(std::shared_ptr<IDisplayLight>& light) = 0;
+
+  // --- devices, drivers and modes ----------------------------------------------
+  // The Direct3D drivers of a device, in the order the device lists them.
+  virtual HRESULT EnumerateDrivers(const DisplayDeviceDesc& /*device*/, std::vector<DisplayDriverDesc>& /*drivers*/) {
+    return S_OK;
+  }
+  virtual HRESULT EnumerateModes(const DisplayDeviceDesc& /*device*/, std::vector<DisplayModeDesc>& /*modes*/) {
+    return S_OK;
+  }
+  // The texture formats of the open device.
+  virtual HRESULT EnumerateTextureFormats(std::vector<DDPIXELFORMAT>& /*formats*/) { return S_OK; }
+  // The desktop's depth and size.
+  virtual void GetDisplayMetrics(int* bitsPerPixel, int* width, int* height) {
+    *bitsPerPixel = 32;
+    *width = 1024;
+    *height = 768;
+  }
+  virtual HRESULT GetAvailableVidMem(DWORD /*caps*/, DWORD* total, DWORD* free) {
+    *total = *free = 0;
+    return S_OK;
+  }
+  virtual HRESULT SetCooperativeLevel(CWnd* /*window*/, DWORD /*flags*/) { return S_OK; }
+  // --- surfaces and the device of a window ---------------------------------------
+  virtual HRESULT CreateSurface(const DisplaySurfaceDesc& desc, std::shared_ptr<IDisplaySurface>& surface) {
+    return E_NOTIMPL;
+  }
+  virtual HRESULT CreateClipper(std::shared_ptr<IDisplayClipper>& clipper) { return E_NOTIMPL; }
+  // The device of a driver that draws into `renderTarget` (with the depth
+  // buffer attached to it) for `window`.
+  virtual HRESULT CreateRenderDevice(CWnd* window, const GUID& driver, const std::shared_ptr<IDisplaySurface>& renderTarget,
+                                     std::unique_ptr<IDisplayDevice>& device) {
+    return CreateDevice(window, device);
+  }
 };
 
 // Shared log of the null back end: one line per call, in call order. A call
@@ -254,6 +313,14 @@ class NullDisplayDevice : public IDisplayDevice {
   HRESULT BeginScene() override;
   HRESULT EndScene() override;
   HRESULT Present() override;
+  // Logged as "AddViewport", "SetViewport2 <x> <y> <w> <h> <clip x> <clip y>
+  // <clip w> <clip h> <min z> <max z>", "SetCurrentViewport" and
+  // "Clear2 <left> <top> <right> <bottom> <flags> <colour> <z> <stencil>".
+  HRESULT AddViewport() override;
+  HRESULT SetViewport2(const D3DVIEWPORT2& viewport) override;
+  HRESULT SetCurrentViewport() override;
+  HRESULT Clear2(const CRect& rect, DWORD flags, D3DCOLOR colour, float z, DWORD stencil) override;
+  const D3DVIEWPORT2& Viewport() const { return m_Viewport; }
   HRESULT AddLight(const std::shared_ptr<IDisplayLight>& light) override;
   HRESULT DeleteLight(const IDisplayLight* light) override;
   HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX& matrix) override;
@@ -295,6 +362,7 @@ class NullDisplayDevice : public IDisplayDevice {
   HRESULT Record(const CString& line);
 
   std::shared_ptr<DisplayCallLog> m_Log;
+  D3DVIEWPORT2 m_Viewport;
   std::vector<std::shared_ptr<IDisplayLight>> m_Lights;
   std::map<int, D3DMATRIX> m_Transforms;
   DWORD m_NextMaterial = 1;
@@ -307,8 +375,60 @@ class NullDisplayDevice : public IDisplayDevice {
   std::vector<NullDisplayDraw> m_Draws;
 };
 
-// A display system with one software device that draws nothing and records
-// every call. `deviceCount` 0 makes enumeration find nothing.
+// A surface of the null back end: it holds nothing but its description and
+// logs what is done to it ("CreateSurface #<id> caps <hex> <w>x<h>",
+// "ColorFill #<id> <colour>", "Restore #<id>", "ReleaseSurface #<id>").
+class NullDisplaySurface : public IDisplaySurface {
+ public:
+  NullDisplaySurface(std::shared_ptr<DisplayCallLog> log, const DisplaySurfaceDesc& desc, int id);
+  ~NullDisplaySurface() override;
+  const DisplaySurfaceDesc& GetSurfaceDesc() const override { return m_Desc; }
+  bool IsLost() const override;
+  HRESULT Restore() override;
+  HRESULT ColorFill(D3DCOLOR colour) override;
+  HRESULT AddAttachedSurface(const std::shared_ptr<IDisplaySurface>& surface) override;
+  HRESULT DeleteAttachedSurface(const IDisplaySurface* surface) override;
+  std::shared_ptr<IDisplaySurface> GetAttachedSurface() const override { return m_Attached; }
+  HRESULT SetClipper(const std::shared_ptr<IDisplayClipper>& clipper) override;
+  int Id() const { return m_Id; }
+  // Makes the surface lost until it is restored.
+  void Lose() { m_Lost = true; }
+
+ private:
+  std::shared_ptr<DisplayCallLog> m_Log;
+  DisplaySurfaceDesc m_Desc;
+  int m_Id;
+  bool m_Lost = false;
+  std::shared_ptr<IDisplaySurface> m_Attached;
+  std::shared_ptr<IDisplayClipper> m_Clipper;
+};
+
+class NullDisplayClipper : public IDisplayClipper {
+ public:
+  NullDisplayClipper(std::shared_ptr<DisplayCallLog> log, int id) : m_Log(std::move(log)), m_Id(id) {}
+  ~NullDisplayClipper() override;
+  HRESULT SetHWnd(CWnd* window) override;
+  CWnd* GetHWnd() const override { return m_Window; }
+
+ private:
+  std::shared_ptr<DisplayCallLog> m_Log;
+  int m_Id;
+  CWnd* m_Window = nullptr;
+};
+
+// One device of the null back end, as tests set it up before the engine
+// enumerates.
+struct NullDeviceConfig {
+  DisplayDeviceDesc desc;
+  std::vector<DisplayDriverDesc> drivers;
+  std::vector<DisplayModeDesc> modes;
+};
+
+// A display system of software devices that draw nothing and record every
+// call. `deviceCount` 0 makes enumeration find nothing; otherwise the first
+// device is the primary display driver (null identifier) and each device has
+// one RGB emulation driver with a 16-bit depth format and one 1024 x 768 x 32
+// mode. Tests change Devices() before the engine enumerates.
 class NullDisplaySystem : public IDisplaySystem {
  public:
   explicit NullDisplaySystem(int deviceCount = 1);
@@ -317,10 +437,36 @@ class NullDisplaySystem : public IDisplaySystem {
   void Close() override;
   HRESULT CreateDevice(CWnd* window, std::unique_ptr<IDisplayDevice>& device) override;
   HRESULT CreateLight(std::shared_ptr<IDisplayLight>& light) override;
+  HRESULT EnumerateDrivers(const DisplayDeviceDesc& device, std::vector<DisplayDriverDesc>& drivers) override;
+  HRESULT EnumerateModes(const DisplayDeviceDesc& device, std::vector<DisplayModeDesc>& modes) override;
+  HRESULT EnumerateTextureFormats(std::vector<DDPIXELFORMAT>& formats) override;
+  void GetDisplayMetrics(int* bitsPerPixel, int* width, int* height) override;
+  HRESULT SetCooperativeLevel(CWnd* window, DWORD flags) override;
+  HRESULT CreateSurface(const DisplaySurfaceDesc& desc, std::shared_ptr<IDisplaySurface>& surface) override;
+  HRESULT CreateClipper(std::shared_ptr<IDisplayClipper>& clipper) override;
+  // Logged as "CreateRenderDevice <driver name> #<target>".
+  HRESULT CreateRenderDevice(CWnd* window, const GUID& driver, const std::shared_ptr<IDisplaySurface>& renderTarget,
+                             std::unique_ptr<IDisplayDevice>& device) override;
 
   const std::shared_ptr<DisplayCallLog>& Log() const { return m_Log; }
+  std::vector<NullDeviceConfig>& Devices() { return m_Devices; }
+  std::vector<DDPIXELFORMAT>& TextureFormats() { return m_TextureFormats; }
+  int displayBits = 32;
+  int displayWidth = 1024;
+  int displayHeight = 768;
+  // Every surface made so far that still exists.
+  std::vector<std::weak_ptr<NullDisplaySurface>>& Surfaces() { return m_Surfaces; }
+  // Loses every surface that still exists.
+  void LoseSurfaces();
 
  private:
-  int m_DeviceCount;
+  std::vector<NullDeviceConfig> m_Devices;
+  std::vector<DDPIXELFORMAT> m_TextureFormats;
+  std::vector<std::weak_ptr<NullDisplaySurface>> m_Surfaces;
+  int m_SurfacesMade = 0;
+  int m_ClippersMade = 0;
   std::shared_ptr<DisplayCallLog> m_Log = std::make_shared<DisplayCallLog>();
 };
+
+// The name the null back end logs for a driver identifier.
+CString DriverKindName(const GUID& guid);

@@ -8,6 +8,8 @@
 // answer and settings reads give their defaults: "no application exists".
 #pragma once
 
+#include <vector>
+
 #include "platform/CString.h"
 #include "platform/WinTypes.h"
 
@@ -93,6 +95,12 @@ class IHost {
   // A mesh that an operation emptied and released leaves the application's
   // list of loaded meshes.
   virtual void RemoveLoadedMesh(CFrameObject* /*mesh*/) {}
+
+  // --- rendering ------------------------------------------------------------------
+  // The application's loaded top-level meshes, in list order, that a frame
+  // draws. False when the host keeps no such list (the engine then draws its
+  // own top-level meshes).
+  virtual bool GetLoadedObjects(std::vector<CFrameObject*>& /*meshes*/) { return false; }
 };
 
 IHost* GetHost();

@@ -53,8 +53,17 @@ UINT ViewPane::Flags(const QMouseEvent* event) {
 
 void ViewPane::Redraw() { m_View->Update(nullptr); }
 
+void ViewPane::SetRenderedImage(const QImage& image) {
+  m_Rendered = image;
+  update();
+}
+
 void ViewPane::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
+  if (m_View->GetDraw3DEnv() == 1 && !m_Rendered.isNull()) {
+    painter.drawImage(rect(), m_Rendered);
+    return;
+  }
   const QImage& image = m_View->BackBuffer();
   if (image.isNull())
     painter.fillRect(rect(), QColor(0xC0, 0xC0, 0xC0));

@@ -2,6 +2,7 @@
 // size, mouse, focus and key events to it.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <map>
 #include <memory>
@@ -21,6 +22,10 @@ class ViewPane : public QWidget, public IPaneTimer {
   CRenderVieuw& View() { return *m_View; }
   // Redraws the whole pane now.
   void Redraw();
+  // The scene rendered for the pane, shown in place of its drawing while the
+  // view renders objects.
+  void SetRenderedImage(const QImage& image);
+  const QImage& RenderedImage() const { return m_Rendered; }
 
   // --- IPaneTimer ---------------------------------------------------------------
   void SetTimer(ViewWindow* view, unsigned id, int milliseconds) override;
@@ -50,4 +55,5 @@ class ViewPane : public QWidget, public IPaneTimer {
   static UINT Flags(const QMouseEvent* event);
   std::unique_ptr<CRenderVieuw> m_View;
   std::map<unsigned, QTimer*> m_Timers;
+  QImage m_Rendered;
 };

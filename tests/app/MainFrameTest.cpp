@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <clocale>
 
+#include <QLabel>
+#include <QStatusBar>
+
 #include "app/MainFrame.h"
 
 namespace {
@@ -30,6 +33,18 @@ TEST(MainFrame, OpensWithTitleAndFourPanesAndClosesCleanly) {
   EXPECT_TRUE(frame.close());
   QApplication::processEvents();
   EXPECT_FALSE(frame.isVisible());
+}
+
+// Without an OpenGL display the frame has no 3-D view and says so once, in
+// the status bar, beside the messages that come and go.
+TEST(MainFrame, SaysOnceThatThe3DViewIsOffWithoutOpenGL) {
+  CMainFrame frame;
+  EXPECT_EQ(frame.RenderView(), nullptr);
+  int notes = 0;
+  for (QLabel* label : frame.statusBar()->findChildren<QLabel*>())
+    notes += label->text() == "3-D view off: OpenGL is not available";
+  EXPECT_EQ(notes, 1);
+  EXPECT_FALSE(frame.IsPaneCommandEnabled(ID_RENDER_OBJECTS));
 }
 
 #include <QCheckBox>
