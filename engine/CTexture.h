@@ -76,6 +76,8 @@ class CTexture : public CMaterial {
   // reader's message for the last candidate file it refused, or that no
   // file was found.
   const CString& GetImageError() const { return m_ImageError; }
+  // Whether the last LoadBitMap found a file at all (decoded or not).
+  int GetImageFileFound() const { return m_ImageFileFound; }
   // Size of the image as the file holds it (before any power-of-two
   // fitting); 0 × 0 without an image.
   DWORD GetImageFileWidth() const { return m_ImageFileWidth; }
@@ -260,6 +262,7 @@ class CTexture : public CMaterial {
   BUMPMAPFORMAT m_BumpMapSurfaceFormat = BUMPMAP_DU5_DV5_L6;
   CString m_RMTextureFile;  // the file the last CreateTextureRetainedMode accepted
   CString m_ImageError;
+  int m_ImageFileFound = 0;
   DWORD m_ImageFileWidth = 0;
   DWORD m_ImageFileHeight = 0;
   int m_StageTexture = 0;

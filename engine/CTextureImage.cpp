@@ -52,6 +52,7 @@ LONG CTexture::LoadBitMap(const CString& name) {
   m_ValidTextureMap = 0;
   m_FileName = name;
   m_ImageError.clear();
+  m_ImageFileFound = 0;
 
   CString n = name;
   if (m_Engine)
@@ -85,6 +86,7 @@ LONG CTexture::LoadBitMap(const CString& name) {
     if (!base.empty() && !IsPathSeparator(base.back())) base += '/';
     const CString candidate = FindFileCaseInsensitive(base + file);
     if (candidate.empty()) continue;
+    m_ImageFileFound = 1;
     CString error;
     if (ReadImageFile(candidate, code, image, error)) {
       found = candidate;

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "imaging/Texus.h"
+#include "imaging/TexusInternal.h"
 
 namespace {
 
@@ -65,21 +65,32 @@ bool ReadImageFile(const CString& path, TextureImage& image, CString& error) {
 }
 
 bool ReadTexelFile(const CString& path, TextureImage& image, CString& error) {
+  // The ARGB levels are decoded straight into the image's buffer; level 0
+  // comes first and is all that is kept.
   MipImage mip;
   std::string message;
-  if (!txMipRead(&mip, path.c_str(), GR_TEXFMT_ARGB_8888, &message)) {
+  std::vector<BYTE> pixels;
+  if (!texus::ReadArgbInto(&mip, path.c_str(), pixels, &message)) {
     error = message;
     return false;
   }
-  if (!mip.data[0]) {
-    error = "out of memory";
+  if (mip.data[0] != pixels.data() || mip.width < 1 || mip.height < 1) {
+    txMipFree(&mip);
+    error = "the image could not be read";
     return false;
   }
-  const bool ok = image.ResetArgb(static_cast<DWORD>(mip.width), static_cast<DWORD>(mip.height));
-  if (ok) std::memcpy(image.pixels.data(), mip.data[0], image.pixels.size());
-  else error = "out of memory";
-  txMipFree(&mip);
-  return ok;
+  pixels.resize(static_cast<size_t>(mip.width) * mip.height * 4);
+  image = TextureImage();
+  image.width = static_cast<DWORD>(mip.width);
+  image.height = static_cast<DWORD>(mip.height);
+  image.pitch = image.width * 4;
+  image.bitsPerPixel = 32;
+  image.redMask = 0xFF0000;
+  image.greenMask = 0xFF00;
+  image.blueMask = 0xFF;
+  image.alphaMask = 0xFF000000;
+  image.pixels = std::move(pixels);
+  return true;
 }
 
 // ---------------------------------------------------------------------------

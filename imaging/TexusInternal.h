@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "imaging/Texus.h"
 
@@ -17,6 +18,9 @@ struct Source {
   size_t size = 0;
   size_t at = 0;
   std::string* error = nullptr;  // null: messages go to the error callback
+  // When set, the image in ARGB 8888 that the read returns has its levels
+  // in this buffer rather than in one of its own.
+  std::vector<uint8_t>* argb = nullptr;
 
   size_t Left() const { return size - at; }
   bool Has(size_t n) const { return n <= size - at; }
@@ -65,6 +69,10 @@ bool Read3dfHeader(Source& s, MipImage& m, int magic);
 bool Read3dfData(Source& s, MipImage& m, int magic);
 bool ReadRgtHeader(Source& s, MipImage& m, int magic);
 bool ReadRgtData(Source& s, MipImage& m, int magic);
+
+// Reads `path` into an ARGB 8888 image whose levels lie in `pixels` (level
+// 0 first); the record's data pointers point into it. 1 on success.
+int ReadArgbInto(MipImage* mip, const char* path, std::vector<uint8_t>& pixels, std::string* error);
 
 // Width and height of level `level` of an image whose level 0 is w × h.
 inline int LevelSide(int side, int level) {

@@ -17,6 +17,35 @@ TexusErrorCallback g_Callback = StderrCallback;
 
 bool AlwaysFails(texus::Source& s, MipImage&, int) { return s.Fail("P9 files are not read.\n"); }
 
+// Levels of ARGB images go to the caller's buffer when it gave one.
+bool Alloc(MipImage& m, texus::Source& s) {
+  if (m.format != GR_TEXFMT_ARGB_8888 || !s.argb) return txMipAlloc(&m) == 1;
+  const uint64_t need = txMemRequired(m.format, m.width, m.height, m.depth);
+  if (need == 0 || need > 0xFFFFFFFFu) return false;
+  try {
+    s.argb->resize(static_cast<size_t>(need));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  m.size = static_cast<uint32_t>(need);
+  size_t at = 0;
+  for (int i = 0; i < TX_MAX_LEVEL; ++i) {
+    m.data[i] = i < m.depth ? s.argb->data() + at : nullptr;
+    if (i < m.depth) at += static_cast<size_t>(texus::LevelSide(m.width, i)) * texus::LevelSide(m.height, i) * 4;
+  }
+  return true;
+}
+
+void Free(MipImage& m, texus::Source& s) {
+  if (s.argb && m.data[0] == s.argb->data()) {
+    s.argb->clear();
+    for (void*& level : m.data) level = nullptr;
+    m.size = 0;
+    return;
+  }
+  txMipFree(&m);
+}
+
 int ReadFrom(MipImage* mip, const char* path, texus::Source& s, int preferredFormat) {
   auto say = [&](const std::string& text) { s.Fail(text.c_str()); };
   if (preferredFormat != GR_TEXFMT_ARGB_8888 && preferredFormat != TX_KEEP_FORMAT) {
@@ -42,12 +71,12 @@ int ReadFrom(MipImage* mip, const char* path, texus::Source& s, int preferredFor
     return 0;
   }
   // Every reader checks its sizes; the allocation checks them once more.
-  if (!txMipAlloc(&image)) {
+  if (!Alloc(image, s)) {
     say("Image too large or malformed.\n");
     return 0;
   }
   if (!reader.data(s, image, magic)) {
-    txMipFree(&image);
+    Free(image, s);
     if (!s.error || s.error->empty()) say(std::string("\nError: reading data for ") + (path ? path : "") + "\n");
     return 0;
   }
@@ -58,7 +87,7 @@ int ReadFrom(MipImage* mip, const char* path, texus::Source& s, int preferredFor
   MipImage argb = image;
   argb.format = GR_TEXFMT_ARGB_8888;
   for (void*& level : argb.data) level = nullptr;
-  if (!txMipAlloc(&argb)) {
+  if (!Alloc(argb, s)) {
     txMipFree(&image);
     say("Out of memory.\n");
     return 0;
@@ -66,7 +95,7 @@ int ReadFrom(MipImage* mip, const char* path, texus::Source& s, int preferredFor
   const int converted = txMipDequantize(&argb, &image);
   txMipFree(&image);
   if (!converted) {
-    txMipFree(&argb);
+    Free(argb, s);
     say("Texel format has no conversion.\n");
     return 0;
   }
@@ -142,14 +171,53 @@ int txMipReadFromMemory(MipImage* mip, const uint8_t* bytes, size_t size, int pr
 }
 
 namespace {
-// The rest of the file; false when it cannot be read.
+// The rest of the file; false when it cannot be read. A regular file is
+// read in one go into a buffer of its size.
 bool Slurp(FILE* file, std::vector<uint8_t>& bytes) {
+  const long here = std::ftell(file);
+  if (here >= 0 && std::fseek(file, 0, SEEK_END) == 0) {
+    const long end = std::ftell(file);
+    if (end >= here && std::fseek(file, here, SEEK_SET) == 0) {
+      bytes.resize(static_cast<size_t>(end - here));
+      const size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
+      bytes.resize(n);
+      if (std::ferror(file)) return false;
+      if (std::feof(file) || n < static_cast<size_t>(end - here)) return true;
+    }
+  }
   uint8_t chunk[65536];
   size_t n;
   while ((n = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
   return !std::ferror(file);
 }
+
+int ReadPath(MipImage* mip, const char* path, int preferredFormat, std::string* error, std::vector<uint8_t>* argb) {
+  if (!mip || !path) return 0;
+  FILE* file = std::fopen(path, "rb");
+  texus::Source s;
+  s.error = error;
+  s.argb = argb;
+  if (!file) {
+    s.Fail((std::string("Error: can't open input file ") + path + "\n").c_str());
+    return 0;
+  }
+  std::vector<uint8_t> bytes;
+  bool ok = false;
+  try {
+    ok = Slurp(file, bytes);
+  } catch (const std::bad_alloc&) {
+  }
+  std::fclose(file);
+  if (!ok) return s.Fail("Read error.\n"), 0;
+  s.bytes = bytes.data();
+  s.size = bytes.size();
+  return ReadFrom(mip, path, s, preferredFormat);
+}
 }  // namespace
+
+int texus::ReadArgbInto(MipImage* mip, const char* path, std::vector<uint8_t>& pixels, std::string* error) {
+  return ReadPath(mip, path, GR_TEXFMT_ARGB_8888, error, &pixels);
+}
 
 int txMipReadFromFP(MipImage* mip, const char* path, FILE* file, int preferredFormat) {
   if (!mip || !file) return 0;
@@ -166,25 +234,7 @@ int txMipReadFromFP(MipImage* mip, const char* path, FILE* file, int preferredFo
 }
 
 int txMipRead(MipImage* mip, const char* path, int preferredFormat, std::string* error) {
-  if (!mip || !path) return 0;
-  FILE* file = std::fopen(path, "rb");
-  texus::Source s;
-  s.error = error;
-  if (!file) {
-    s.Fail((std::string("Error: can't open input file ") + path + "\n").c_str());
-    return 0;
-  }
-  std::vector<uint8_t> bytes;
-  bool ok = false;
-  try {
-    ok = Slurp(file, bytes);
-  } catch (const std::bad_alloc&) {
-  }
-  std::fclose(file);
-  if (!ok) return s.Fail("Read error.\n"), 0;
-  s.bytes = bytes.data();
-  s.size = bytes.size();
-  return ReadFrom(mip, path, s, preferredFormat);
+  return ReadPath(mip, path, preferredFormat, error, nullptr);
 }
 
 int txMipRead(MipImage* mip, const char* path, int preferredFormat) {
