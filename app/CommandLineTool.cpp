@@ -15,6 +15,7 @@
 #include "engine/CTexture.h"
 #include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
+#include "imaging/ImageFile.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
 
@@ -120,6 +121,8 @@ void ListMesh(CMeshObject* m, int depth, std::ostream& out, Totals& t) {
       out << "\n";
     } else if (x->GetFileName().empty()) {
       out << "image=none\n";
+    } else if (ImageFormatFromName(x->GetFileName()) == IMAGE_FILE_NONE) {
+      out << "image=unsupported-format\n";
     } else {
       out << (x->GetImageFileFound() ? "image=refused" : "image=not-found");
       if (!x->GetImageError().empty()) out << " (" << x->GetImageError() << ")";

@@ -312,6 +312,5 @@ TEST(CommandLineTool, InfoReportsTheImageOfEachTexture) {
   for (const std::string& l : decoded) EXPECT_NE(l.find(".tga\""), std::string::npos) << l;
   // The skybox names a .dds image, which no reader takes.
   ASSERT_FALSE(other.empty()) << r.out;
-  EXPECT_NE(other[0].find("image="), std::string::npos);
-  EXPECT_EQ(other[0].find("image=decoded"), std::string::npos);
+  EXPECT_NE(other[0].find("image=unsupported-format"), std::string::npos) << other[0];
 }
