@@ -220,6 +220,31 @@ TEST_F(TextureImageTest, TheSourceColourKeyMarksItsPixels) {
   EXPECT_FALSE(s->IsSourceKeyed(s->ArgbPixel(0, 0)));
 }
 
+// A model naming an image of no supported format gives the texture's one
+// message; a file the reader refuses gives the model reader's warning.
+TEST_F(TextureImageTest, ModelsTellWhyATextureHasNoImage) {
+  std::ofstream(root / "bad.bmp") << "not a bitmap";
+  for (const char* image : {"wood.gif", "bad.bmp"}) {
+    SCOPED_TRACE(image);
+    host.messages.clear();
+    const fs::path p = root / "textured.x";
+    std::ofstream(p) << "xof 0302txt 0032\n"
+                        "Mesh {\n 3; 0;0;0;, 1;0;0;, 0;1;0;;\n 1; 3;0,1,2;;\n"
+                        " MeshMaterialList { 1; 1; 0;;\n"
+                        "  Material { 1;1;1;1;; 5; 0;0;0;; 0;0;0;; TextureFilename { \""
+                     << image
+                     << "\"; } }\n"
+                        " }\n"
+                        " MeshTextureCoords { 3; 0;0;, 1;0;, 0;1;; }\n"
+                        "}\n";
+    CMeshObject* mesh = engine->CreateObject();
+    ASSERT_EQ(mesh->Load(p.string()), 0);
+    ASSERT_EQ(host.messages.size(), 1u);
+    const CString expected = CString(image) == "wood.gif" ? "has an unsupported format" : "is not an image the program can read";
+    EXPECT_NE(host.messages[0].text.find(expected), CString::npos) << host.messages[0].text;
+  }
+}
+
 // The textures of the corpus models sit beside them (some named in another
 // letter case or with Windows folders): they decode when the model loads.
 TEST_F(TextureImageTest, CorpusModelsLoadTheirTextures) {
