@@ -11,6 +11,8 @@
 #include <fstream>
 #include <vector>
 
+#include <jpeglib.h>
+
 #include "imaging/ImageFile.h"
 #include "imaging/Texus.h"
 #include "support/RecordingHost.h"
@@ -516,21 +518,43 @@ TEST(LibraryReaders, CorruptFilesFailWithTheLibrarysMessage) {
 }
 
 TEST(LibraryReaders, GreyJpegGivesEqualChannels) {
-  // A 1-component JPEG made by the library itself from the corpus file.
+  // A 1-component JPEG of a 37 × 5 ramp, written by libjpeg itself.
   Scratch dir;
   const std::string grey = dir.Path("grey.jpg");
-  ASSERT_EQ(std::system(("convert '" + kCorpus + "/3ds/assimp/IMAGE1.jpg' -colorspace Gray -type Grayscale '" + grey +
-                         "' 2>/dev/null")
-                            .c_str()),
-            0);
+  FILE* f = std::fopen(grey.c_str(), "wb");
+  ASSERT_TRUE(f);
+  jpeg_compress_struct c;
+  jpeg_error_mgr err;
+  c.err = jpeg_std_error(&err);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, f);
+  c.image_width = 37;
+  c.image_height = 5;
+  c.input_components = 1;
+  c.in_color_space = JCS_GRAYSCALE;
+  jpeg_set_defaults(&c);
+  jpeg_start_compress(&c, TRUE);
+  unsigned char row[37];
+  for (int x = 0; x < 37; ++x) row[x] = static_cast<unsigned char>(x * 7);
+  while (c.next_scanline < c.image_height) {
+    JSAMPROW r = row;
+    jpeg_write_scanlines(&c, &r, 1);
+  }
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(f);
   TextureImage image;
   CString error;
   ASSERT_TRUE(ReadImageFile(grey, image, error)) << error;
-  for (DWORD y = 0; y < image.height; y += 37)
-    for (DWORD x = 0; x < image.width; x += 41) {
+  ASSERT_EQ(image.width, 37u);
+  ASSERT_EQ(image.height, 5u);
+  for (DWORD y = 0; y < image.height; ++y)
+    for (DWORD x = 0; x < image.width; ++x) {
       const DWORD p = image.ArgbPixel(x, y);
+      EXPECT_EQ(p >> 24, 0xFFu);
       EXPECT_EQ(p & 0xFF, (p >> 8) & 0xFF);
       EXPECT_EQ(p & 0xFF, (p >> 16) & 0xFF);
+      EXPECT_NEAR(static_cast<int>(p & 0xFF), static_cast<int>(x * 7), 8);
     }
 }
 
