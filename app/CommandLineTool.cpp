@@ -12,8 +12,10 @@
 #include <memory>
 #include <set>
 
+#include "engine/CTexture.h"
 #include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
+#include "imaging/ImageFile.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
 
@@ -105,6 +107,28 @@ void ListMesh(CMeshObject* m, int depth, std::ostream& out, Totals& t) {
   out << CString(static_cast<size_t>(depth) * 2, ' ') << "mesh \"" << m->GetName() << "\" vertices="
       << m->GetVertexCount() << " faces=" << m->GetFaceCount() << " materials=" << m->GetMaterialCount()
       << " textures=" << m->GetTextureCount() << " children=" << m->ChildList().Count() << "\n";
+  // Each texture with its image: found and decoded (with the file's size,
+  // and the surface size when that differs), or why not.
+  const CString pad(static_cast<size_t>(depth + 1) * 2, ' ');
+  for (long i = 0; i < m->GetTextureCount(); ++i) {
+    CTexture* x = m->GetTexture(i);
+    if (!x) continue;
+    out << pad << "texture \"" << x->GetName() << "\" file=\"" << x->GetFileName() << "\" ";
+    if (x->GetValidTextureMap()) {
+      out << "image=decoded size=" << x->GetImageFileWidth() << "x" << x->GetImageFileHeight();
+      if (x->GetBitMapWidth() != x->GetImageFileWidth() || x->GetBitMapHeight() != x->GetImageFileHeight())
+        out << " surface=" << x->GetBitMapWidth() << "x" << x->GetBitMapHeight();
+      out << "\n";
+    } else if (x->GetFileName().empty()) {
+      out << "image=none\n";
+    } else if (ImageFormatFromName(x->GetFileName()) == IMAGE_FILE_NONE) {
+      out << "image=unsupported-format\n";
+    } else {
+      out << (x->GetImageFileFound() ? "image=refused" : "image=not-found");
+      if (!x->GetImageError().empty()) out << " (" << x->GetImageError() << ")";
+      out << "\n";
+    }
+  }
   ++t.meshes;
   t.vertices += m->GetVertexCount();
   t.faces += m->GetFaceCount();
@@ -299,6 +323,9 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
   {
     CRenderEngine engine(8);
     engine.Init_RenderEngine(&window);
+    // Texture names as the window program takes them (the setting's default
+    // leaves every name as given).
+    engine.SetTextureLoadMode(HostGetProfileInt("ACTIONS", "DEFAULT_TEXTURES", 0));
     const CString& in = request.input;
     CMeshObject* mesh = engine.CreateObject();
     LONG result = mesh ? 0 : E_FAIL;

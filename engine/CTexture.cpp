@@ -98,6 +98,7 @@ LONG CTexture::Create() {
 }
 
 void CTexture::ReleaseTexture() {
+  m_ImageFileWidth = m_ImageFileHeight = 0;
   m_SystemSurface.reset();
   m_DeviceSurface.reset();
   m_BumpSurface.reset();
@@ -126,14 +127,6 @@ LONG CTexture::CreateBumpMap() {
   if (FAILED(hr)) return hr;
   m_BumpSurface = std::move(bump);
   return 0;
-}
-
-// Image files arrive with the texture loader: until then no image format
-// can be decoded (E_NOTIMPL). A failed load keeps the name of the file
-// asked for.
-LONG CTexture::LoadBitMap(const CString& file) {
-  m_FileName = file;
-  return E_NOTIMPL;
 }
 
 int CTexture::IsPowerOfTwo(int n) { return n > 0 && (n & (n - 1)) == 0 ? 1 : 0; }

@@ -52,9 +52,36 @@ class CTexture : public CMaterial {
   DWORD GetBitMapWidth() const { return m_BitMapWidth; }
   DWORD GetBitMapHeight() const { return m_BitMapHeight; }
 
-  // Reads the image file. Images arrive with the texture loader; until then
-  // this fails and the texture keeps no image.
+  // Finds the image file along the engine's search paths and installs its
+  // image. The texture load mode may force an extension first; the format
+  // follows the extension. Returns E_FAIL (with a message) for a name of no
+  // supported format, DDERR_NOTFOUND when no search path gives a readable
+  // file, otherwise the result of CreateFromImage. A failed load leaves the
+  // texture without an image but with the new file name.
   virtual LONG LoadBitMap(const CString& file);
+  // Installs a decoded ARGB image: its sides are brought to powers of two
+  // (FitBitmapDimensions) and the image is resampled to them; it becomes the
+  // system surface and the device surface, then the texture is made on the
+  // device (Create), whose result is returned. The texture holds an image
+  // (GetValidTextureMap) once the surfaces are in place.
+  LONG CreateFromImage(TextureImage&& image);
+  // Writes the image as a BMP file for a model saved as `target`: a target
+  // ending in ".bmp" receives a copy of a BMP source file (or the image
+  // written as BMP when the source is of another format); any other target
+  // gets its extension replaced by ".bmp" and the image written there as a
+  // 24-bit BMP of the surface size. Returns the path written, or "" when
+  // there is no image or the file could not be written completely.
+  CString SaveBitMap(const CString& target);
+  // Why the last LoadBitMap found no image ("" after a success): the
+  // reader's message for the last candidate file it refused, or that no
+  // file was found.
+  const CString& GetImageError() const { return m_ImageError; }
+  // Whether the last LoadBitMap found a file at all (decoded or not).
+  int GetImageFileFound() const { return m_ImageFileFound; }
+  // Size of the image as the file holds it (before any power-of-two
+  // fitting); 0 × 0 without an image.
+  DWORD GetImageFileWidth() const { return m_ImageFileWidth; }
+  DWORD GetImageFileHeight() const { return m_ImageFileHeight; }
   // Power-of-two sizes of images.
   static int IsPowerOfTwo(int n);
   static int FindNearestPowerOf2(int n);
@@ -234,6 +261,10 @@ class CTexture : public CMaterial {
   float m_BumpMapLuminanceOffset = 0.0f;
   BUMPMAPFORMAT m_BumpMapSurfaceFormat = BUMPMAP_DU5_DV5_L6;
   CString m_RMTextureFile;  // the file the last CreateTextureRetainedMode accepted
+  CString m_ImageError;
+  int m_ImageFileFound = 0;
+  DWORD m_ImageFileWidth = 0;
+  DWORD m_ImageFileHeight = 0;
   int m_StageTexture = 0;
   int m_StageTextureInUse = 0;
   CTexture* m_LinkedStageTextures[MAX_TEXTURE_STAGES] = {};

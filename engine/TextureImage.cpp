@@ -2,6 +2,7 @@
 
 #include <bit>
 #include <cstddef>
+#include <new>
 
 HRESULT TextureImage::SetColorKey(DWORD kind, const DDCOLORKEY* key) {
   if (kind != DDCKEY_SRCBLT && kind != DDCKEY_DESTBLT) return E_INVALIDARG;
@@ -17,6 +18,42 @@ bool TextureImage::IsConsistent() const {
   const std::size_t rowBytes = static_cast<std::size_t>(width) * (bitsPerPixel / 8);
   if (pitch < rowBytes) return false;
   return pixels.size() >= static_cast<std::size_t>(pitch) * (height - 1) + rowBytes;
+}
+
+bool TextureImage::ResetArgb(DWORD w, DWORD h) {
+  width = height = pitch = 0;
+  pixels.clear();
+  if (w == 0 || h == 0) return false;
+  try {
+    pixels.assign(static_cast<std::size_t>(w) * h * 4, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  width = w;
+  height = h;
+  pitch = w * 4;
+  bitsPerPixel = 32;
+  pixelFlags = 0;
+  redMask = 0xFF0000;
+  greenMask = 0xFF00;
+  blueMask = 0xFF;
+  alphaMask = 0xFF000000;
+  return true;
+}
+
+DWORD TextureImage::ArgbPixel(DWORD x, DWORD y) const {
+  if (!IsArgb() || x >= width || y >= height || !IsConsistent()) return 0;
+  return ArgbRow(y)[x];
+}
+
+bool TextureImage::IsSourceKeyed(DWORD argb) const {
+  if (!hasSourceKey) return false;
+  const DWORD lo = sourceKey.dwColorSpaceLowValue, hi = sourceKey.dwColorSpaceHighValue;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    const DWORD c = (argb >> shift) & 0xFF, l = (lo >> shift) & 0xFF, h = (hi >> shift) & 0xFF;
+    if (c < l || c > (h < l ? l : h)) return false;
+  }
+  return true;
 }
 
 namespace {

@@ -3,6 +3,7 @@
 // bytes apart, each pixel `bitsPerPixel` wide in little-endian byte order.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 #include "platform/D3DTextureTypes.h"
@@ -22,6 +23,7 @@ struct TextureImage {
   DWORD redMask = 0;
   DWORD greenMask = 0;
   DWORD blueMask = 0;
+  DWORD alphaMask = 0;
   std::vector<BYTE> pixels;
 
   DDCOLORKEY sourceKey;
@@ -34,6 +36,24 @@ struct TextureImage {
   // True when width, height, pitch and depth describe a buffer that holds
   // every row.
   bool IsConsistent() const;
+
+  // --- 32-bit ARGB images (what the image readers produce) ------------------
+  // Makes the image `w` × `h` pixels of 0xAARRGGBB words, rows top first
+  // and `4 × w` bytes apart, all 0; false (image left empty) when the sizes
+  // are 0 or the memory cannot be had.
+  bool ResetArgb(DWORD w, DWORD h);
+  bool IsArgb() const { return bitsPerPixel == 32 && redMask == 0xFF0000 && greenMask == 0xFF00 && blueMask == 0xFF; }
+  // Row `y` of an ARGB image (no bounds check).
+  DWORD* ArgbRow(DWORD y) { return reinterpret_cast<DWORD*>(pixels.data() + static_cast<std::size_t>(y) * pitch); }
+  const DWORD* ArgbRow(DWORD y) const {
+    return reinterpret_cast<const DWORD*>(pixels.data() + static_cast<std::size_t>(y) * pitch);
+  }
+  // The pixel at (x, y) of an ARGB image; 0 outside it.
+  DWORD ArgbPixel(DWORD x, DWORD y) const;
+  // Whether an ARGB pixel falls inside the source colour key in use: each
+  // of red, green and blue between the key's low and high word. The display
+  // back end gives such texels alpha 0.
+  bool IsSourceKeyed(DWORD argb) const;
 };
 
 // Builds the bump surface of `source` in `format`: for each pixel with blue

@@ -291,8 +291,8 @@ void CReadDirectX::ReportLoadFailure(const CString& reason) {
 
 void CReadDirectX::WarnTexture(const CString& file, const CString& stored, LONG hr) {
   const int err = file.empty() ? ENOENT : FileReadError(file);
-  // A readable file without a decoder built in: nothing the user can change.
-  if (err == 0 && hr == E_NOTIMPL) return;
+  // A name of no supported image format: the texture has said so itself.
+  if (hr == E_FAIL) return;
   if (!m_TexturesWarned.insert(file).second) return;
   CString what;
   if (err == ENOENT || err == ENOTDIR) what = "was not found";

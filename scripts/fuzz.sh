@@ -11,7 +11,7 @@
 #
 # A harness's seeds are fuzz/corpus/NAME and, for the .x harnesses, the .x
 # files of the shared sample corpus beside the project (../shared/corpus/x),
-# read where they are. A harness that leaves a file behind, in its working
+# for the image harnesses its image files, read where they are. A harness that leaves a file behind, in its working
 # folder or in TMPDIR, fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -38,6 +38,27 @@ seed_dirs() {
           n=$((n + 1))
           ln -s "$f" "$links/$n-$(basename "$f")"
         done < <(find "$shared/x" -type f -print0 | sort -z)
+        echo "$links"
+      fi
+      ;;
+    texel | bmp | jpeg | tiff | png)
+      # The image files of the shared corpus (the textures beside the
+      # models included) whose names fit the harness's reader.
+      if [ -d "$shared" ]; then
+        local pattern
+        case "$name" in
+          texel) pattern='.*\.(tga|ppm|3df|rgt|raw|iff)$' ;;
+          bmp) pattern='.*\.bmp$' ;;
+          jpeg) pattern='.*\.(jpg|jpeg)$' ;;
+          tiff) pattern='.*\.(tif|tiff)$' ;;
+          png) pattern='.*\.png$' ;;
+        esac
+        mkdir -p "$links"
+        local n=0 f
+        while IFS= read -r -d '' f; do
+          n=$((n + 1))
+          ln -s "$f" "$links/$n-$(basename "$f")"
+        done < <(find "$shared" -type f -regextype posix-extended -iregex "$pattern" -print0 | sort -z)
         echo "$links"
       fi
       ;;

@@ -297,3 +297,20 @@ TEST(CommandLineTool, ConvertRemovesTheTemporariesOfKilledRunsOfTheSameTarget) {
   EXPECT_EQ(left, (std::vector<std::string>{other, "out.x"}));
   fs::remove_all(dir);
 }
+
+// Each texture says whether its image was found and decoded, and its size.
+TEST(CommandLineTool, InfoReportsTheImageOfEachTexture) {
+  const ToolRun r = Tool({"--info", CString(ORV_CORPUS_DIR) + "/x/assimp/kwxport_test_cubewithvcolors.x",
+                          CString(ORV_CORPUS_DIR) + "/x/dxsdk-legacy/alley_skybox.x"});
+  std::istringstream lines(r.out);
+  std::vector<std::string> decoded, other;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.find("texture \"") == std::string::npos) continue;
+    (line.find("image=decoded size=256x256") != std::string::npos ? decoded : other).push_back(line);
+  }
+  EXPECT_EQ(decoded.size(), 3u) << r.out;  // bottom.tga, top.tga, updown.tga named with Windows folders
+  for (const std::string& l : decoded) EXPECT_NE(l.find(".tga\""), std::string::npos) << l;
+  // The skybox names a .dds image, which no reader takes.
+  ASSERT_FALSE(other.empty()) << r.out;
+  EXPECT_NE(other[0].find("image=unsupported-format"), std::string::npos) << other[0];
+}
