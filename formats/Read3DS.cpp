@@ -238,6 +238,9 @@ int CRead3DS::Read(const uint8_t* data, size_t size, const CString& directory) {
   } catch (const CReadException&) {
     // The file ends early: what was read stays.
   }
+  // The objects of the file are children of the root: saving keeps them
+  // apart, as frames, instead of flattening them into one mesh.
+  if (m_Root->ChildList().Count() > 0) m_Root->SetLastSaveMethode(1);
   m_Root->SetLogUndoAction(rootLog);
   return 0;
 }
