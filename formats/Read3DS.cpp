@@ -164,13 +164,16 @@ bool CRead3DS::NextChunk(const Chunk& parent, Chunk* chunk) {
   return true;
 }
 
-CString CRead3DS::ReadName() {
+CString CRead3DS::ReadName(const Chunk& within) {
   CString name;
-  uint8_t c = ReadChar();
+  // A name runs to its zero byte, or to the end of its chunk.
+  const uint64_t end = std::min(within.end, m_Size);
+  if (m_Pos >= end) ReadChar();  // raises at the end of the file
+  uint8_t c = m_Pos < end ? m_Data[m_Pos++] : 0;
   if (c == 0) return m_Engine->CheckFrameObjectName("Default_name");
   while (c != 0) {
     if (name.size() < 11) name += static_cast<char>(c);
-    c = ReadChar();
+    c = m_Pos < end ? m_Data[m_Pos++] : 0;
   }
   return m_Engine->CheckFrameObjectName(name);
 }
@@ -277,7 +280,7 @@ void CRead3DS::ReadEditor(const Chunk& editor) {
       case kDefaultView: AddCommentToObject("Skipping default view chunk."); break;
       case kCameraView:
         Message("Reading Camera View.");
-        ReadName();
+        ReadName(c);
         AddCommentToObject("Skipping camera view chunk.");
         break;
       case kMeshVersion:
@@ -326,7 +329,7 @@ void CRead3DS::ApplyMasterScale(CMeshObject* object) {
 
 void CRead3DS::ReadNamedObject(const Chunk& object) {
   Message("Reading Object.");
-  m_ObjectName = ReadName();
+  m_ObjectName = ReadName(object);
   m_Hidden = false;
   std::vector<CMeshObject*> meshes;
   Chunk c;
@@ -776,7 +779,7 @@ void CRead3DS::ReadViewports(const Chunk& layout) {
       if (last == 0 || last == 0xFFFF) {
         for (int i = 0; i < 12; ++i) ReadShort();
         Message("Reading Camera Name.");
-        ReadName();
+        ReadName(c);
       }
     }
     Seek(c.end);

@@ -84,7 +84,7 @@ class CRead3DS {
   bool NextChunk(const Chunk& parent, Chunk* chunk);
   void Seek(uint64_t offset) { m_Pos = offset; }
   // Object names: at most 11 characters, "Default_name" for an empty one.
-  CString ReadName();
+  CString ReadName(const Chunk& within);
   // Material and group names up to the zero byte (or the chunk's end),
   // "Default name" for an empty one.
   CString ReadLongName(const Chunk& within);
