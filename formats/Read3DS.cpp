@@ -5,7 +5,6 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 
 #include "engine/CLight.h"
 #include "engine/CMaterial.h"
@@ -83,9 +82,15 @@ bool IsBlack(const D3DVECTOR& c) { return c.x == 0 && c.y == 0 && c.z == 0; }
 
 // The file's bytes; false when it cannot be read.
 bool ReadWholeFile(const CString& path, std::vector<uint8_t>* bytes) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
   if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::streamoff size = in.tellg();
+  if (size < 0) return false;
+  bytes->resize(static_cast<size_t>(size));
+  in.seekg(0);
+  in.read(reinterpret_cast<char*>(bytes->data()), size);
+  // A file that shrank meanwhile keeps what could be read.
+  bytes->resize(static_cast<size_t>(in.gcount()));
   return !in.bad();
 }
 
