@@ -323,6 +323,33 @@ TEST_F(Read3DSTest, FogAndBackgroundReachTheEngine) {
   EXPECT_FLOAT_EQ(engine->GetBackGround()->GetDiffuse().z, 1);
 }
 
+TEST_F(Read3DSTest, TextureInformationPlacesTheTextureOfAGroupAndChoosesItsWrap) {
+  std::string info = U16(1) + F32(1) + F32(1) + F32(0) + F32(0) + F32(0);
+  for (float v : {1.f, 0.f, 0.f, 0.f, 1.f, 0.f, 0.f, 0.f, 1.f, 3.f, 4.f, 5.f}) info += F32(v);
+  info += F32(2) + F32(1) + F32(1) + F32(1);
+  CMeshObject* root = Load(File(Material("Wood", Ch(0xA300, Str("wood.bmp"))) +
+                                Object("Box", Vertices(BoxVertices()) + Ch(0x4170, info) +
+                                                  Faces(BoxFaces(), Group("Wood", {0})))));
+  CMeshObject* box = Children(root).at(0);
+  ASSERT_EQ(box->GetTextureCount(), 1);
+  CTexture* t = box->GetTexture(0);
+  EXPECT_EQ(t->GetWrapType(), D3DRMWRAP_CYLINDER);
+  EXPECT_FLOAT_EQ(t->GetPosition().x, 3);
+  EXPECT_FLOAT_EQ(t->GetPosition().z, 5);
+  EXPECT_FLOAT_EQ(t->GetScale().y, 2);
+}
+
+TEST_F(Read3DSTest, WithoutAVersionChunkFirstTheVersionIsTheByteWhereTheUsualLayoutHasIt) {
+  // The main chunk opens with the editor data: offset 28 then falls on the
+  // identifier of the box's vertex chunk (0x10, above 3): no question.
+  host.answers = {IDNO};
+  const std::string file = Ch(0x4D4D, Ch(0x3D3D, Box()));
+  CMeshObject* root = Load(file);
+  EXPECT_TRUE(host.messages.empty()) << host.messages.front().text;
+  EXPECT_EQ(Children(root).size(), 1u);
+  host.answers.clear();
+}
+
 // --- damaged files ----------------------------------------------------------------------
 
 TEST_F(Read3DSTest, DamagedFilesEndTheirContainerOrTheImportAndKeepWhatWasRead) {
