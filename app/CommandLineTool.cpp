@@ -16,6 +16,7 @@
 #include "engine/ErrorTable.h"
 #include "engine/RenderEngine.h"
 #include "imaging/ImageFile.h"
+#include "formats/ModelFormats.h"
 #include "platform/Host.h"
 #include "platform/Paths.h"
 
@@ -137,8 +138,6 @@ void ListMesh(CMeshObject* m, int depth, std::ostream& out, Totals& t) {
   for (SimpleNode<CMeshObject>* n = m->ChildList().Head(); n; n = n->Next())
     if (n->Node()) ListMesh(n->Node(), depth + 1, out, t);
 }
-
-bool IsXFile(const CString& path) { return StrUpper(PathExtension(path)) == "X"; }
 
 }  // namespace
 
@@ -281,10 +280,13 @@ CString ToolHelpText() {
          "                         with several files each listing starts with\n"
          "                         file \"FILE\"\n"
          "  --convert IN OUT       load IN and save it as OUT without a window; the\n"
-         "                         writer is chosen by OUT's extension (.x, .rwx); OUT\n"
-         "                         is replaced only when the save succeeds\n"
+         "                         writer is chosen by OUT's extension; OUT is replaced\n"
+         "                         only when the save succeeds\n"
          "  --x-format FORMAT      encoding of a .x OUT: text (default), binary,\n"
          "                         compressed-text or compressed-binary\n"
+         "\n"
+         "Models read: " + ReadableModelExtensions() + ".\n"
+         "Models written: " + WritableModelExtensions() + ".\n"
          "\n"
          "--info and --convert work without a display. They exit with 0 on success,\n"
          "1 when a file cannot be read or written, and 2 for a usage error.\n";
@@ -334,8 +336,8 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
       host.Fail("cannot load \"" + in + "\"", "", "Cannot load \"" + in + "\": " + SystemErrorDescription(e));
       status = 1;
     } else if (mesh) {
-      const CString upper = StrUpper(PathExtension(in));
-      if (upper != "X" && upper != "SPS" && upper != "3DS" && upper != "COB" && upper != "SCN" && upper != "RWX") {
+      const ModelFormat* format = FindModelFormat(in);
+      if (!format || !format->read) {
         host.Fail("cannot load \"" + in + "\"", "the file type is not one the program reads");
         status = 1;
       } else {
@@ -362,15 +364,15 @@ int RunTool(const ToolRequest& request, std::ostream& out, std::ostream& err) {
     } else if (status == 0 && request.mode == ToolRequest::Mode::Convert) {
       host.FlushWarnings();
       const CString& target = request.output;
-      const CString ext = StrUpper(PathExtension(target));
-      if (ext != "X" && ext != "RWX") {
-        host.Fail("cannot save \"" + target + "\"", "the program writes .x and .rwx files only");
+      const ModelFormat* format = FindModelFormat(target);
+      if (!format || !format->write) {
+        host.Fail("cannot save \"" + target + "\"", "the program writes " + WritableModelExtensions() + " files only");
         status = 1;
       } else {
         // The writer saves beside the target and renames over it when done
         // (keeping the target's permissions and flushing to disk), so a
         // failed save leaves the target alone.
-        mesh->SetExportType(IsXFile(target) ? 1 : 2);
+        mesh->SetExportType(format->exportType);
         const CString& f = request.xFormat;
         mesh->SetLastSaveFormat(f == "binary" || f == "compressed-binary" ? 1 : 0);
         host.SetCompress(f.rfind("compressed-", 0) == 0 ? 1 : 0);

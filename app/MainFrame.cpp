@@ -2,6 +2,8 @@
 
 #include <QCloseEvent>
 #include <QDockWidget>
+#include <QFileDialog>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
@@ -19,6 +21,7 @@
 #include "app/SceneApp.h"
 #include "app/WelcomeDialogs.h"
 #include "app/WelcomeText.h"
+#include "formats/ModelFormats.h"
 #include "platform/Display.h"
 #include "platform/Host.h"
 #include "views/ActionTrackWindow.h"
@@ -111,6 +114,7 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   addDockWidget(Qt::LeftDockWidgetArea, m_CaptionDock);
   CSceneApp* app = CSceneApp::Get();
   m_CaptionDock->setVisible(!app || app->GetDisplayRuler() == 1);
+  BuildFileMenu();
   BuildPanesMenu();
   BuildToolCommands();
   m_Tracker = new ActionTrackWindow(this);
@@ -433,6 +437,28 @@ int HiddenFacesTypeOfCommand(int id) {
   }
 }
 }  // namespace
+
+void CMainFrame::BuildFileMenu() {
+  QMenu* file = menuBar()->addMenu("&File");
+  QAction* open = file->addAction("&Open...");
+  open->setShortcut(QKeySequence::Open);
+  connect(open, &QAction::triggered, this, [this] { OnFileOpen(); });
+  m_ChooseOpenFile = [](QWidget* parent, const QString& filter) {
+    return QFileDialog::getOpenFileName(parent, "Open", QString(), filter);
+  };
+}
+
+void CMainFrame::OnFileOpen() {
+  CSceneApp* app = CSceneApp::Get();
+  if (!app || !m_ChooseOpenFile) return;
+  const QString path = m_ChooseOpenFile(this, QString::fromStdString(OpenModelFileFilter()));
+  if (path.isEmpty()) return;
+  CMeshObject* mesh = app->AddObject(path.toStdString());
+  if (!mesh) return;
+  AddToRecentFileList(path.toStdString());
+  FitViewsToScene();
+  SetNeedUpdate(1);
+}
 
 void CMainFrame::BuildPanesMenu() {
   m_PanesMenu = menuBar()->addMenu("&Panes");

@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QSplashScreen>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -50,6 +51,12 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   bool IsPaneCommandEnabled(int id);
   // The Properties for views sheet (33015).
   void OnViewSettings();
+  // File > Open (33033): the chooser lists the model formats the program
+  // reads and gives the chosen file ("" when cancelled); the file is loaded
+  // as a new mesh. Tests replace the chooser, which shows a file dialog.
+  using OpenFileChooser = std::function<QString(QWidget* parent, const QString& filter)>;
+  void SetOpenFileChooser(OpenFileChooser chooser) { m_ChooseOpenFile = std::move(chooser); }
+  void OnFileOpen();
   // An unattended run (--quit-after-start) never waits for a person: message
   // boxes go to standard error and take their most cautious answer (OK,
   // No, Cancel).
@@ -126,6 +133,7 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   void BuildPanesMenu();
   void BuildToolCommands();
   void UpdateToolActions();
+  void BuildFileMenu();
   void OnCursorMoved(ViewPane* pane, const QPoint& pixel, bool shift);
   // Centres the panes on the loaded meshes and zooms to show them whole;
   // false while the panes have no size yet.
@@ -144,6 +152,7 @@ class CMainFrame : public QMainWindow, public IAppFrame, public IPaneFrame {
   QToolBar* m_ToolBar = nullptr;
   std::vector<QAction*> m_ToolActions;
   ActionTrackWindow* m_Tracker = nullptr;
+  OpenFileChooser m_ChooseOpenFile;
   // Set when a model opened at start-up: the panes fit it as they take
   // their size, until the user first works in one.
   bool m_FitPending = false;

@@ -12,9 +12,7 @@
 
 #include "engine/MeshNormals.h"
 #include "engine/RenderEngine.h"
-#include "formats/ReadDirectX.h"
-#include "formats/ReadSPS.h"
-#include "formats/WriteDirectX.h"
+#include "formats/ModelFormats.h"
 #include "platform/DxErrors.h"
 #include "platform/Host.h"
 #include "platform/Parallel.h"
@@ -50,20 +48,6 @@ void Unlogged(CFrameObject& item, F&& change) {
 }
 
 D3DVECTOR Scaled(const D3DVECTOR& v, float x, float y, float z) { return D3DVECTOR(v.x * x, v.y * y, v.z * z); }
-
-// The other model formats are read and written by their own modules, which
-// this build does not have yet: their files fail the way a reader fails on
-// a file it cannot use.
-constexpr LONG kNoReader = -1;
-LONG Read3DStudioFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
-LONG ReadCaligariFile(const CString&, const CString&, CMeshObject*) { return kNoReader; }
-LONG ReadRwxFile(const CString&, const CString&, CMeshObject*) { return DDERR_UNSUPPORTED; }
-LONG WriteRwxFile(CMeshObject*, const CString&) { return DDERR_UNSUPPORTED; }
-
-bool EndsWith(const CString& text, const char* suffix) {
-  const size_t n = std::char_traits<char>::length(suffix);
-  return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
-}
 
 }  // namespace
 
@@ -2106,32 +2090,8 @@ LONG CMeshObject::Load(const CString& path) {
   // Names in model and workspace files may come from Windows.
   CString file = FindFileCaseInsensitive(path);
   if (file.empty()) file = ToNativeSeparators(path);
-  const CString upper = StrUpper(path);
-  if (EndsWith(upper, ".X")) {
-    m_LogUndoAction = 0;
-    // The reader reports its failures itself, naming the file and why.
-    result = ReadDirectXFile(file, m_Directory, this);
-    m_LogUndoAction = 1;
-  } else if (EndsWith(upper, ".SPS")) {
-    result = LoadSPS_Object(file, this);
-  } else if (EndsWith(upper, ".3DS")) {
-    if (Read3DStudioFile(file, m_Directory, this) == -1) {
-      HostMessageBox("Can't open file as 3D Studio File.");
-      result = E_FAIL;
-    } else {
-      result = 0;
-    }
-  } else if (EndsWith(upper, ".COB") || EndsWith(upper, ".SCN")) {
-    if (ReadCaligariFile(file, m_Directory, this) == -1) {
-      HostMessageBox("Can't open file as Caligari COB File.");
-      result = E_FAIL;
-    } else {
-      result = 0;
-    }
-  } else if (EndsWith(upper, ".RWX")) {
-    result = ReadRwxFile(file, m_Directory, this);
-    if (result != 0 && m_Engine) m_Engine->ReportError(result, "");
-  }
+  if (const ModelFormat* format = FindModelFormat(path); format && format->read)
+    result = format->read(file, m_Directory, this);
   if (m_Engine) m_Engine->CheckNames();
   ++m_NeedUpdate;
   ReCalcAll(1);
@@ -2143,12 +2103,7 @@ LONG CMeshObject::Save(const CString& path, int methode) {
   SetFullPath(path);
   const CString file = ToNativeSeparators(path);
   LONG result = E_FAIL;
-  if (m_ExportType == 1) {
-    result = WriteDirectXFile(this, file, methode);
-    m_LastSaveMethode = methode;
-  } else if (m_ExportType == 2) {
-    result = WriteRwxFile(this, file);
-  }
+  if (const ModelFormat* format = FindModelFormatByExportType(m_ExportType)) result = format->write(this, file, methode);
   if (result == 0) SetSaved(1);
   return result;
 }

@@ -9,9 +9,10 @@
 #                                              at the header
 #   ORV_FUZZ_ONLY=NAME                         only the harness fuzz_NAME
 #
-# A harness's seeds are fuzz/corpus/NAME and, for the .x harnesses, the .x
-# files of the shared sample corpus beside the project (../shared/corpus/x),
-# for the image harnesses its image files, read where they are. A harness that leaves a file behind, in its working
+# A harness's seeds are fuzz/corpus/NAME and, for the .x and .3ds harnesses,
+# the model files of the shared sample corpus beside the project
+# (../shared/corpus/x, ../shared/corpus/3ds), for the image harnesses its
+# image files, read where they are. A harness that leaves a file behind, in its working
 # folder or in TMPDIR, fails.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -59,6 +60,18 @@ seed_dirs() {
           n=$((n + 1))
           ln -s "$f" "$links/$n-$(basename "$f")"
         done < <(find "$shared" -type f -regextype posix-extended -iregex "$pattern" -print0 | sort -z)
+        echo "$links"
+      fi
+      ;;
+    3ds)
+      if [ -d "$shared/3ds" ]; then
+        mkdir -p "$links"
+        local n=0 f
+        while IFS= read -r -d '' f; do
+          [ "$(head -c 2 "$f")" = "MM" ] || continue
+          n=$((n + 1))
+          ln -s "$f" "$links/$n-$(basename "$f")"
+        done < <(find "$shared/3ds" -type f -iname '*.3ds' -print0 | sort -z)
         echo "$links"
       fi
       ;;
