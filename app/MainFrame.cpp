@@ -7,6 +7,8 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <QMessageBox>
+#include <QCoreApplication>
+#include <QProcess>
 #include <cstdio>
 #include <QProgressBar>
 #include <QScreen>
@@ -91,6 +93,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   CSceneApp* app = CSceneApp::Get();
   m_CaptionDock->setVisible(!app || app->GetDisplayRuler() == 1);
   BuildPanesMenu();
+  // Help: the bug report tool, installed beside this program.
+  QMenu* help = menuBar()->addMenu("&Help");
+  connect(help->addAction(QString::fromUtf8("Report a &bug\u2026")), &QAction::triggered, this, [this] {
+    if (!QProcess::startDetached(QCoreApplication::applicationDirPath() + "/Faultpost", {}))
+      QMessageBox::warning(this, "Orvane", "Can't start Faultpost.");
+  });
   setCentralWidget(m_Rows);
   m_Progress = new QProgressBar;
   m_Progress->setRange(0, 100);

@@ -41,12 +41,13 @@ CBugReportSheet::CBugReportSheet(CBugReportApp& app, IReportPrompts& prompts, IE
 }
 
 bool CBugReportSheet::ApplyPages() {
+  const int shown = m_Tabs->currentIndex();
   for (size_t i = 0; i < m_Pages.size(); ++i) {
-    if (!m_Pages[i]->OnApply()) {
-      m_Tabs->setCurrentIndex(static_cast<int>(i));
-      return false;
-    }
+    // A page's messages and dialogs appear over the page they are about.
+    m_Tabs->setCurrentIndex(static_cast<int>(i));
+    if (!m_Pages[i]->OnApply()) return false;
   }
+  m_Tabs->setCurrentIndex(shown);
   return true;
 }
 

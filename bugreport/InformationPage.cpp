@@ -54,6 +54,9 @@ CInformation_Page::CInformation_Page(CBugReportApp& app, IReportPrompts& prompts
   const auto& countries = CountryNames();
   if (std::find(countries.begin(), countries.end(), country) == countries.end()) country = "...";
   FillSorted(m_Country, countries, country);
+  // A list of a screen's height is hard to scroll; keep it to 20 rows.
+  m_Country->setStyleSheet("QComboBox { combobox-popup: 0; }");
+  m_Country->setMaxVisibleItems(20);
   form->addRow("Country:", Required(m_Country));
   edit(F::kEMail, "EMail:", "email");
   edit(F::kWWW, "WWW:", "www");
