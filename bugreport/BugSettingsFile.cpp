@@ -85,8 +85,7 @@ bool CBugSettingsFile::Load(const CString& path, BugIniData& data) {
     opened = true;
     char buffer[4096];
     size_t n;
-    // Eleven short lines; a huge file is not a bug.ini worth reading whole.
-    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0 && text.size() < (1u << 20)) text.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, n);
     std::fclose(file);
   }
   if (opened && Parse(text, data)) return true;
