@@ -72,6 +72,19 @@ CInformation_Page::CInformation_Page(CBugReportApp& app, IReportPrompts& prompts
   FillSorted(m_Version, {version, "..."}, version);
   productForm->addRow("Version:", Required(m_Version));
 
+  // Both groups' fields start at one column.
+  std::vector<QWidget*> labels;
+  int labelWidth = 0;
+  for (QFormLayout* layout : {form, productForm}) {
+    for (int row = 0; row < layout->rowCount(); ++row) {
+      QLayoutItem* item = layout->itemAt(row, QFormLayout::LabelRole);
+      if (!item || !item->widget()) continue;
+      labels.push_back(item->widget());
+      labelWidth = std::max(labelWidth, item->widget()->sizeHint().width());
+    }
+  }
+  for (QWidget* label : labels) label->setMinimumWidth(labelWidth);
+
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(personal);
   layout->addWidget(product);
