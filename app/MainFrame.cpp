@@ -9,6 +9,8 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 #include <QMessageBox>
+#include <QCoreApplication>
+#include <QProcess>
 #include <cstdio>
 #include <QProgressBar>
 #include <QScreen>
@@ -118,6 +120,12 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent) {
   BuildPanesMenu();
   BuildToolCommands();
   m_Tracker = new ActionTrackWindow(this);
+  // Help: the bug report tool, installed beside this program.
+  QMenu* help = menuBar()->addMenu("&Help");
+  connect(help->addAction(QString::fromUtf8("Report a &bug\u2026")), &QAction::triggered, this, [this] {
+    if (!QProcess::startDetached(QCoreApplication::applicationDirPath() + "/Faultpost", {}))
+      QMessageBox::warning(this, "Orvane", "Can't start Faultpost.");
+  });
   setCentralWidget(m_Rows);
   m_Progress = new QProgressBar;
   m_Progress->setRange(0, 100);

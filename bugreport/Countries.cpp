@@ -1,0 +1,40 @@
+#include "bugreport/Countries.h"
+
+const std::vector<CString>& CountryNames() {
+  static const std::vector<CString> names = {
+      "Afghanistan", "Albania", "Algeria", "American Samoa", "Andorra", "Angola", "Anguilla", "Antigua",
+      "Argentina", "Armenia", "Aruba", "Ascension Island", "Australia", "Australian Antarctic Territory",
+      "Austria", "Azerbaijan", "Bahamas", "Bahrain", "Bangladesh", "Barbados", "Barbuda", "Belarus",
+      "Belgium", "Belize", "Benin", "Bermuda", "Bhutan", "Bolivia", "Bosnia and Herzegovina", "Botswana",
+      "Brazil", "British Virgin Islands", "Brunei", "Bulgaria", "Burkina Faso", "Burundi", "Cambodia",
+      "Cameroon", "Canada", "Cape Verde Islands", "Cayman Islands", "Central African Republic", "Chad",
+      "Chile", "China", "Christmas Island", "Cocos-Keeling Islands", "Colombia", "Comoros", "Congo",
+      "Cook Islands", "Costa Rica", "Croatia", "Cuba", "Cyprus", "Czech Republic", "Denmark", "Diego Garcia",
+      "Djibouti", "Dominica", "Dominican Republic", "Ecuador", "Egypt", "El Salvador", "Equatorial Guinea",
+      "Eritrea", "Estonia", "Ethiopia", "Falkland Islands", "Faroe Islands", "Fiji Islands", "Finland",
+      "Former Yugoslav Republic of Macedonia", "France", "French Antilles", "French Guiana",
+      "French Polynesia", "Gabon", "Gambia", "Georgia", "Germany", "Ghana", "Gibraltar", "Greece",
+      "Greenland", "Grenada", "Guadeloupe", "Guam", "Guantanamo Bay", "Guatemala", "Guinea", "Guinea-Bissau",
+      "Guyana", "Haiti", "Honduras", "Hong Kong", "Hungary", "Iceland", "India", "Indonesia", "Iran", "Iraq",
+      "Ireland", "Israel", "Italy", "Ivory Coast", "Jamaica", "Japan", "Jordan", "Kazakhstan", "Kenya",
+      "Kiribati Republic", "Korea", "Korea (North)", "Korea (South)", "Kuwait", "Kyrgyzstan", "Laos",
+      "Latvia", "Lebanon", "Lesotho", "Liberia", "Libya", "Liechtenstein", "Lithuania", "Luxembourg", "Macau",
+      "Madagascar", "Malawi", "Malaysia", "Maldives", "Mali", "Malta", "Marshall Islands", "Martinique",
+      "Mauritania", "Mauritius", "Mayotte Island", "Mexico", "Micronesia", "Moldova", "Monaco", "Mongolia",
+      "Montserrat", "Morocco", "Mozambique", "Myanmar", "Namibia", "Nauru", "Nepal", "Netherlands",
+      "Netherlandse Antilles", "Nevis", "New Caledonia", "New Zealand", "Nicaragua", "Niger", "Nigeria",
+      "Niue", "Norfolk Island", "Norway", "Oman", "Pakistan", "Palau", "Panama", "Papua New Guinea",
+      "Paraguay", "Peru", "Philippines", "Poland", "Portugal", "Puerto Rico", "Qatar", "Reunion Island",
+      "Romania", "Rota Island", "Russia", "Rwanda", "Saint Lucia", "Saipan Island", "San Marino",
+      "Sao Tome and Principe", "Saudi Arabia", "Seychelle Islands", "Sierra Leone", "Singapore",
+      "Slovak Republic", "Slovenia", "Solomon Islands", "Somalia", "South Africa", "Spain", "Sri Lanka",
+      "St. Helena", "St. Kitts", "St. Pierre and Miquelon", "St. Vincent and the Grenadines", "Sudan",
+      "Suriname", "Swaziland", "Sweden", "Switzerland", "Syria", "Tajikistan", "Tanzania", "Thailand",
+      "Tinian Island", "Togo", "Tokelau", "Tonga", "Trinidad and Tobago", "Tunisia", "Turkey", "Turkmenistan",
+      "Turks and Caicos Islands", "Tuvalu", "USA", "Uganda", "Ukraine", "United Arab Emirates",
+      "United Kingdom", "United States Virgin Islands", "Uruguay", "Uzbekistan", "Vanuatu", "Vatican City",
+      "Venezuela", "Vietnam", "Wallis and Futuna Islands", "Western Samoa", "Yemen", "Yugoslavia", "Zaire",
+      "Zambia", "Zimbabwe", "Other (please specify)", "...",
+  };
+  return names;
+}
