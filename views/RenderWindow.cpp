@@ -38,7 +38,12 @@ CRenderWindow::CRenderWindow(CRenderViewLogic::Hooks hooks, QWidget* parent) : Q
   m_Logic = std::make_unique<CRenderViewLogic>(this, std::move(hooks));
 }
 
-CRenderWindow::~CRenderWindow() { m_Logic->OnDestroy(); }
+CRenderWindow::~CRenderWindow() {
+  // The base class destroys the context after this part of the object is
+  // gone: its last signal must not reach this window any more.
+  if (QOpenGLContext* gl = context()) disconnect(gl, nullptr, this, nullptr);
+  m_Logic->OnDestroy();
+}
 
 bool CRenderWindow::MakeCurrent() {
   if (!context() || !context()->isValid()) return false;
