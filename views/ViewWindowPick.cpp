@@ -73,6 +73,22 @@ long PickVertices(CMeshObject* mesh, int kind, LONG cx, LONG cy, int mode, const
   return result;
 }
 
+// The visible children of a mesh in order, until one gives a pick; that
+// child becomes the active object.
+template <typename Pick>
+long PickInChildren(CMeshObject* mesh, CSceneApp* app, const Pick& pick) {
+  for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) {
+    CMeshObject* child = n->Node();
+    if (!child || child->GetVisible() != 1) continue;
+    const long found = pick(child);
+    if (found != -1) {
+      if (app) app->SetActiveObject(child);
+      return found;
+    }
+  }
+  return -1;
+}
+
 // The mesh, then (when it gave nothing) its children in order: a loaded
 // model often keeps its geometry in child frames. The first child that
 // gives a vertex becomes the active object.
@@ -80,16 +96,7 @@ template <typename Inside>
 long PickVerticesDeep(CMeshObject* mesh, int kind, LONG cx, LONG cy, int mode, const Inside& inside, CSceneApp* app) {
   const long result = PickVertices(mesh, kind, cx, cy, mode, inside);
   if (result != -1) return result;
-  for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) {
-    CMeshObject* child = n->Node();
-    if (!child || child->GetVisible() != 1) continue;
-    const long found = PickVerticesDeep(child, kind, cx, cy, mode, inside, app);
-    if (found != -1) {
-      if (app) app->SetActiveObject(child);
-      return found;
-    }
-  }
-  return -1;
+  return PickInChildren(mesh, app, [&](CMeshObject* child) { return PickVerticesDeep(child, kind, cx, cy, mode, inside, app); });
 }
 }  // namespace
 
@@ -167,16 +174,9 @@ long PickFaces(ViewWindow& view, CMeshObject* mesh, int kind, LONG cx, LONG cy, 
       }
   }
   if (result != -1) return result;
-  for (SimpleNode<CMeshObject>* n = mesh->ChildList().Head(); n; n = n->Next()) {
-    CMeshObject* child = n->Node();
-    if (!child || child->GetVisible() != 1) continue;
-    const long found = PickFaces(view, child, kind, cx, cy, mode, rightButton, shape, app);
-    if (found != -1) {
-      if (app) app->SetActiveObject(child);
-      return found;
-    }
-  }
-  return -1;
+  return PickInChildren(mesh, app, [&](CMeshObject* child) {
+    return PickFaces(view, child, kind, cx, cy, mode, rightButton, shape, app);
+  });
 }
 }  // namespace
 
